@@ -1,0 +1,10 @@
+// Every static the host can observe, defined in one translation unit so their
+// construction order is certain: the factory chain is walked in the reverse of
+// the order below (each registration pushes on the front).
+#include "shell/service.h"
+
+// -- factories, in registration order --
+// (1) installation validator, (2) component information,
+// (3) preferences page, (4) playback callback: added as their services land.
+
+// -- last: the abort-signal hook --

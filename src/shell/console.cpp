@@ -1,0 +1,15 @@
+#include "shell/console.h"
+#include "host/console.h"
+#include "shell/module_state.h"
+#include "shell/service.h"
+
+void console_print(const char* text) {
+  if (!services_ready()) return;
+  for_each_service(console_class_guid, [text](service_base* service) {
+    static_cast<console_service*>(service)->print(text, pfc::infinite_length);
+  });
+}
+
+void console_error(const char* message) { console_line() << "Error" << ": " << message; }
+
+void console_info(const char* message) { console_line() << "Chirpline" << ": " << message; }

@@ -1,0 +1,86 @@
+// Element storage with an explicit allocation policy: a block, its logical
+// size and its allocation, all 32-bit. A failed request leaves all three as
+// they were.
+#pragma once
+#include "support/pfc/exceptions.h"
+#include "support/pfc/memory.h"
+
+#include <cstdint>
+#include <utility>
+
+namespace pfc {
+
+// Allocation always equals the logical size.
+struct alloc_standard {
+  static std::uint32_t allocation_for(std::uint32_t /*allocation*/, std::uint32_t n) { return n; }
+};
+
+// Doubles from the current allocation (or 1); never shrinks.
+struct alloc_doubling {
+  static std::uint32_t allocation_for(std::uint32_t allocation, std::uint32_t n) {
+    std::uint32_t a = allocation == 0 ? 1 : allocation;
+    while (a < n) {
+      if (a > 0x7FFFFFFFu) throw_bad_alloc();
+      a *= 2;
+    }
+    return a > allocation ? a : allocation;
+  }
+};
+
+template <typename T, typename Policy> class storage_t {
+public:
+  storage_t() = default;
+  storage_t(const storage_t&) = delete;
+  storage_t& operator=(const storage_t&) = delete;
+  storage_t(storage_t&& other) noexcept
+      : block_(std::exchange(other.block_, nullptr)), size_(std::exchange(other.size_, 0u)),
+        allocation_(std::exchange(other.allocation_, 0u)) {}
+  storage_t& operator=(storage_t&& other) noexcept {
+    if (this != &other) {
+      clear();
+      block_ = std::exchange(other.block_, nullptr);
+      size_ = std::exchange(other.size_, 0u);
+      allocation_ = std::exchange(other.allocation_, 0u);
+    }
+    return *this;
+  }
+  ~storage_t() { clear(); }
+
+  void set_size(std::uint32_t n) {
+    const std::uint32_t wanted = Policy::allocation_for(allocation_, n);
+    if (wanted != allocation_) reallocate(wanted);
+    size_ = n;
+  }
+
+  void clear() noexcept {
+    mem_realloc(block_, 0);
+    block_ = nullptr;
+    size_ = 0;
+    allocation_ = 0;
+  }
+
+  T* data() noexcept { return block_; }
+  const T* data() const noexcept { return block_; }
+  std::uint32_t size() const noexcept { return size_; }
+  std::uint32_t allocation() const noexcept { return allocation_; }
+
+private:
+  void reallocate(std::uint32_t count) {
+    if (count == 0) {
+      clear();
+      return;
+    }
+    const std::uint64_t bytes = static_cast<std::uint64_t>(count) * sizeof(T);
+    if (bytes > 0xFFFFFFFFu) throw_bad_alloc();
+    void* fresh = mem_realloc(block_, static_cast<std::size_t>(bytes));
+    if (fresh == nullptr) throw_bad_alloc();
+    block_ = static_cast<T*>(fresh);
+    allocation_ = count;
+  }
+
+  T* block_ = nullptr;
+  std::uint32_t size_ = 0;
+  std::uint32_t allocation_ = 0;
+};
+
+} // namespace pfc
