@@ -25,3 +25,10 @@ function(chirpline_test name)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()
+
+# chirpline_benchmark(name SOURCES ... LIBS ...): a Google Benchmark program (native).
+function(chirpline_benchmark name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE chirpline_core ${B_LIBS} benchmark::benchmark)
+endfunction()
