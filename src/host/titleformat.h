@@ -4,7 +4,8 @@
 #include "support/pfc/string_base.h"
 
 // {3F7674AB-044C-4796-8801-6C443C244D88}
-inline constexpr guid titleformat_compiler_class_guid = {0x3F7674AB, 0x044C, 0x4796, {0x88, 0x01, 0x6C, 0x44, 0x3C, 0x24, 0x4D, 0x88}};
+inline constexpr guid titleformat_compiler_class_guid = {
+    0x3F7674AB, 0x044C, 0x4796, {0x88, 0x01, 0x6C, 0x44, 0x3C, 0x24, 0x4D, 0x88}};
 
 // Opaque to the component: only handed back to render_title and released.
 class titleformat_script : public service_base {};

@@ -17,7 +17,9 @@ public:
   service_factory_base* first_factory() override { return factory_chain_head(); }
   void save_settings(settings_writer& writer, abort_handle& abort) override { write_all_variables(writer, abort); }
   void load_settings(settings_reader& reader, abort_handle& abort) override { read_all_variables(reader, abort); }
-  void set_module_path(const char* full_path, const char* file_name) override { ::set_module_path(full_path, file_name); }
+  void set_module_path(const char* full_path, const char* file_name) override {
+    ::set_module_path(full_path, file_name);
+  }
   void set_services_ready(bool ready) override { ::set_services_ready(ready); }
   bool is_debug_build() override { return false; }
 };

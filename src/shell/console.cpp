@@ -10,6 +10,12 @@ void console_print(const char* text) {
   });
 }
 
-void console_error(const char* message) { console_line() << "Error" << ": " << message; }
+void console_error(const char* message) {
+  console_line() << "Error"
+                 << ": " << message;
+}
 
-void console_info(const char* message) { console_line() << "Chirpline" << ": " << message; }
+void console_info(const char* message) {
+  console_line() << "Chirpline"
+                 << ": " << message;
+}

@@ -84,7 +84,8 @@ protected:
 };
 
 // Registers under class_guid and yields the embedded static instance of T.
-template <typename T, const guid& ClassGuid> class service_factory_single_t final : public service_factory_registration {
+template <typename T, const guid& ClassGuid>
+class service_factory_single_t final : public service_factory_registration {
 public:
   service_factory_single_t() : service_factory_registration(&ClassGuid) {}
   void create(service_base*& out_ref) override { service_hand_out(&instance_, out_ref); }
@@ -109,5 +110,6 @@ template <typename Action> void for_each_service(const guid& class_guid, Action&
 
 #include "shell/service_lookup.inl"
 
-template <typename T> using play_callback_static_factory_t = service_factory_single_t<T, play_callback_static_class_guid>;
+template <typename T>
+using play_callback_static_factory_t = service_factory_single_t<T, play_callback_static_class_guid>;
 template <typename T> using preferences_page_factory_t = service_factory_single_t<T, preferences_page_class_guid>;

@@ -5,7 +5,8 @@ namespace pfc {
 std::uint32_t bounded_length(const char* text, std::uint32_t max_len) noexcept {
   if (text == nullptr) return 0;
   std::uint32_t n = 0;
-  while (n < max_len && text[n] != '\0') ++n;
+  while (n < max_len && text[n] != '\0')
+    ++n;
   return n;
 }
 

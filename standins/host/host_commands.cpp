@@ -1,0 +1,6 @@
+#include "host_commands.h"
+
+const host_command host_command_table[] = {
+    {L"info", "", "print the component's client version, debug flag and factory chain (default)", run_info},
+};
+const std::size_t host_command_count = sizeof host_command_table / sizeof host_command_table[0];

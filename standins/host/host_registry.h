@@ -1,0 +1,39 @@
+// The stand-in host's service directory: the host API object handed to the
+// component, holding one reference to every service it offers.
+#pragma once
+#include "host/host_api.h"
+#include "shell/service.h"
+
+#include <vector>
+
+class host_registry final : public host_api {
+public:
+  host_registry() = default;
+  host_registry(const host_registry&) = delete;
+  host_registry& operator=(const host_registry&) = delete;
+  ~host_registry() = default;
+
+  // Offers service under class_guid; the registry keeps its own reference.
+  void add(const guid& class_guid, service_base* service);
+  // Withdraws every service of the class.
+  void remove_all(const guid& class_guid);
+
+  std::uint32_t find_class(const guid& class_guid) override;
+  bool create_instance(service_base*& out_ref, std::uint32_t class_handle, std::uint32_t index) override;
+  std::uint32_t count_instances(std::uint32_t class_handle) override;
+
+private:
+  struct service_class {
+    guid id;
+    std::vector<service_ptr_t<service_base>> services;
+  };
+  service_class& class_of(const guid& class_guid);
+  std::vector<service_class> classes_;
+};
+
+// A host-side service on the heap, counted like any other service.
+template <typename T, typename... Args> service_ptr_t<T> make_host_service(Args&&... args) {
+  auto* object = new service_impl_t<T>(std::forward<Args>(args)...); // owned by its count from here on
+  object->add_ref();
+  return service_ptr_t<T>::adopt(object);
+}

@@ -1,0 +1,100 @@
+// corvane-host: a stand-in for the Corvane player. Loads a component DLL by
+// path, offers it a console and other host services, and drives it.
+#include "console_stdout.h"
+#include "host_commands.h"
+#include "text_win32.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <exception>
+
+#include <windows.h>
+
+namespace {
+
+void print_help() {
+  std::printf("usage: corvane-host [--dll PATH] [--settings FILE] [COMMAND [ARGS]]\n"
+              "\n"
+              "Loads a Corvane component the way the player does (corvane_get_interface,\n"
+              "client version check, module path, services declared ready) and runs COMMAND.\n"
+              "\n"
+              "  --dll PATH        the component (default: cor_chirpline.dll beside this program)\n"
+              "  --settings FILE   settings file handed to the component at start and saved at exit\n"
+              "  --help            this text\n"
+              "\ncommands:\n");
+  for (std::size_t i = 0; i < host_command_count; ++i) {
+    const host_command& c = host_command_table[i];
+    std::printf("  %-10s %-16s %s\n", to_utf8(c.name).c_str(), c.usage, c.summary);
+  }
+  std::printf("\nExit status: 0 on success, 1 when the component raised an error, 2 when it could not be loaded\n"
+              "or the command line is wrong.\n");
+}
+
+std::wstring default_dll_path() {
+  wchar_t self[MAX_PATH * 4];
+  DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+  std::wstring path(self, n);
+  auto cut = path.find_last_of(L"\\/");
+  return (cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1)) + L"cor_chirpline.dll";
+}
+
+const host_command* find_command(const std::wstring& name) {
+  for (std::size_t i = 0; i < host_command_count; ++i)
+    if (name == host_command_table[i].name) return &host_command_table[i];
+  return nullptr;
+}
+
+int run(int argc, wchar_t** argv) {
+  host_options options;
+  std::vector<std::wstring> rest;
+  for (int i = 1; i < argc; ++i) {
+    std::wstring a = argv[i];
+    if (a == L"--help" || a == L"-h" || a == L"/?") {
+      print_help();
+      return 0;
+    }
+    if ((a == L"--dll" || a == L"--settings") && i + 1 < argc) {
+      (a == L"--dll" ? options.dll_path : options.settings_path) = argv[++i];
+    } else if (a == L"--dll" || a == L"--settings") {
+      std::fprintf(stderr, "corvane-host: %s needs a value\n", to_utf8(a).c_str());
+      return 2;
+    } else {
+      rest.push_back(a);
+    }
+  }
+  if (options.dll_path.empty()) options.dll_path = default_dll_path();
+  const std::wstring name = rest.empty() ? L"info" : rest.front();
+  const host_command* command = find_command(name);
+  if (command == nullptr) {
+    std::fprintf(stderr, "corvane-host: unknown command '%s' (try --help)\n", to_utf8(name).c_str());
+    return 2;
+  }
+  if (!rest.empty()) rest.erase(rest.begin());
+
+  host_registry registry;
+  auto console = make_host_service<console_stdout>();
+  registry.add(console_class_guid, console.get());
+  try {
+    loaded_component component(options.dll_path, registry);
+    host_session session{options, registry, component};
+    component.set_services_ready(true);
+    return command->run(session, rest);
+  } catch (const component_load_error& e) {
+    std::fprintf(stderr, "corvane-host: %s\n", e.what());
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "corvane-host: the component raised: %s\n", e.what());
+    return 1;
+  }
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "corvane-host: %s\n", e.what());
+    return 1;
+  }
+}
