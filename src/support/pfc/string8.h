@@ -9,7 +9,7 @@
 
 namespace pfc {
 
-template <typename Policy> class string8_t final : public string_base {
+template <typename Policy> class string8_t : public string_base {
 public:
   string8_t() = default;
   explicit string8_t(const char* text) { assign_text(text, infinite_length); }

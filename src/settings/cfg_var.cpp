@@ -1,0 +1,49 @@
+#include "settings/cfg_var.h"
+
+// Constant-initialised, so they are null before any variable's constructor runs
+// whatever the order of static construction across translation units.
+cfg_var_reader* reader_list = nullptr;
+cfg_var_writer* writer_list = nullptr;
+
+cfg_var_reader::cfg_var_reader(const ::guid& id) : guid(id), next_reader(reader_list) { reader_list = this; }
+
+cfg_var_writer::cfg_var_writer(const ::guid& id) : guid(id), next_writer(writer_list) { writer_list = this; }
+
+cfg_var::cfg_var(const ::guid& id) : cfg_var_reader(id), cfg_var_writer(id) {}
+
+void cfg_int_t<bool>::read_payload(settings_reader& reader, std::uint32_t /*size*/, abort_handle& abort) {
+  // Any longer payload is skipped by the caller; an empty one throws here and
+  // leaves the flag as it was.
+  std::uint8_t byte;
+  reader.read_exact(&byte, 1, abort);
+  value = byte;
+}
+
+void cfg_int_t<bool>::write_payload(settings_writer& writer, abort_handle& abort) {
+  writer.write_bytes(&value, 1, abort);
+}
+
+cfg_string::cfg_string(const ::guid& id, const char* default_text)
+    : cfg_var(id), pfc::string8_t<pfc::alloc_standard>(default_text) {}
+
+void cfg_string::read_payload(settings_reader& reader, std::uint32_t size, abort_handle& abort) {
+  constexpr std::uint32_t chunk_size = 256;
+  pfc::string8_fast gathered;
+  char chunk[chunk_size];
+  std::uint64_t total = 0;
+  std::uint32_t n;
+  do {
+    n = reader.read_some(chunk, chunk_size, abort);
+    // Each chunk contributes its bytes up to its first zero.
+    gathered.append_text(chunk, n);
+    total += n;
+  } while (n == chunk_size);
+  // A payload the data ended inside is not a value: keep the old text, and
+  // let the caller's skip of the missing bytes report the damage.
+  if (total != size) return;
+  assign_text(gathered.text_ptr(), pfc::infinite_length);
+}
+
+void cfg_string::write_payload(settings_writer& writer, abort_handle& abort) {
+  writer.write_bytes(text_ptr(), text_length(), abort);
+}
