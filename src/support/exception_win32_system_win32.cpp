@@ -1,0 +1,34 @@
+// The real platform behind exception_win32: the thread's last-error value and
+// the host's support library shared.dll, which words system messages and
+// keeps a per-thread call stack for crash reports.
+#include "support/exception_win32.h"
+
+#include <windows.h>
+
+#include <new>
+
+// Imported from shared.dll.
+extern "C" __declspec(dllimport) int uFormatSystemErrorMessage(pfc::string_base& out, std::uint32_t code);
+
+class __declspec(dllimport) uCallStackTracker {
+public:
+  explicit uCallStackTracker(const char* text);
+  ~uCallStackTracker();
+
+private:
+  std::uint32_t slot_;
+};
+static_assert(sizeof(uCallStackTracker) == 4, "the tracker is one 32-bit field");
+
+namespace {
+std::uint32_t get_last_error() noexcept { return GetLastError(); }
+void set_last_error(std::uint32_t code) noexcept { SetLastError(code); }
+bool format_message(pfc::string_base& out, std::uint32_t code) { return uFormatSystemErrorMessage(out, code) != 0; }
+void enter_call_stack(void* slot, const char* text) noexcept { new (slot) uCallStackTracker(text); }
+void leave_call_stack(void* slot) noexcept { static_cast<uCallStackTracker*>(slot)->~uCallStackTracker(); }
+
+const win32_error_system g_system = {get_last_error, set_last_error, format_message, enter_call_stack,
+                                     leave_call_stack};
+} // namespace
+
+const win32_error_system& default_win32_error_system() noexcept { return g_system; }

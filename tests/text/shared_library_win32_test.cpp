@@ -1,0 +1,80 @@
+// exception_win32 on the real platform, with the host's shared.dll wording the
+// messages and tracking the call stack.
+#include "shared_api.h"
+#include "support/exception_win32.h"
+#include "support/pfc/string8.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+std::string system_text(DWORD code) {
+  wchar_t buffer[512];
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer, 512,
+                           nullptr);
+  while (n > 0 && (buffer[n - 1] == L'\r' || buffer[n - 1] == L'\n'))
+    --n;
+  char utf8[1024];
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(n), utf8, sizeof utf8, nullptr, nullptr);
+  return std::string(utf8, static_cast<std::size_t>(bytes));
+}
+} // namespace
+
+TEST(SharedLibrary, FormatterWritesTheSystemTextWithoutLineBreak) {
+  pfc::string8 out;
+  out.append_text("kept:", pfc::infinite_length);
+  ASSERT_NE(uFormatSystemErrorMessage(out, ERROR_INVALID_WINDOW_HANDLE), 0);
+  const std::string text = out.text_ptr();
+  EXPECT_EQ(text, "kept:" + system_text(ERROR_INVALID_WINDOW_HANDLE));
+  EXPECT_GT(text.size(), 6u);
+  EXPECT_NE(text.back(), '\n');
+  EXPECT_NE(text.back(), '\r');
+}
+
+TEST(SharedLibrary, FormatterAnswersZeroForAnUnknownCode) {
+  pfc::string8 out;
+  EXPECT_EQ(uFormatSystemErrorMessage(out, 0x2BADBEEF), 0);
+  EXPECT_EQ(out.text_length(), 0u);
+}
+
+TEST(SharedLibrary, TrackerKeepsAPerThreadStack) {
+  const std::uint32_t base = uCallStackDepth();
+  {
+    uCallStackTracker outer("outer");
+    {
+      uCallStackTracker inner("inner");
+      EXPECT_EQ(uCallStackDepth(), base + 2);
+      EXPECT_STREQ(uCallStackEntry(base), "outer");
+      EXPECT_STREQ(uCallStackEntry(base + 1), "inner");
+      EXPECT_EQ(uCallStackEntry(base + 2), nullptr);
+    }
+    EXPECT_EQ(uCallStackDepth(), base + 1);
+  }
+  EXPECT_EQ(uCallStackDepth(), base);
+  EXPECT_STREQ(uCallStackLastEntered(), "inner");
+}
+
+TEST(SystemExceptionWin32, MessageIsTheSystemTextAndLastErrorIsKept) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  exception_win32 e(ERROR_INVALID_WINDOW_HANDLE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(std::string(e.what()), system_text(ERROR_INVALID_WINDOW_HANDLE));
+  exception_win32 unknown(0x2BADBEEF);
+  EXPECT_STREQ(unknown.what(), "Unknown error code (732806895)");
+}
+
+TEST(SystemExceptionWin32, RaiseLastErrorGoesThroughTheTracker) {
+  const std::uint32_t base = uCallStackDepth();
+  SetLastError(1400);
+  try {
+    raise_last_win32_error();
+  } catch (const exception_win32& e) {
+    EXPECT_EQ(e.code, 1400u);
+    EXPECT_EQ(std::string(e.what()), system_text(1400));
+  }
+  EXPECT_STREQ(uCallStackLastEntered(), "Win32 error #1400");
+  EXPECT_EQ(uCallStackDepth(), base);
+}
