@@ -1,0 +1,260 @@
+#include "settings/variable_map.h"
+#include "settings_test_support.h"
+
+#include <vector>
+
+namespace {
+
+using settings_load = settings_client;
+using bytes = std::vector<std::uint8_t>;
+
+const bytes unknown_id_payload = {1, 2, 3, 4, 5};
+constexpr std::uint8_t unknown_id[16] = {0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80};
+
+TEST_F(settings_load, an_empty_stream_changes_nothing) {
+  set_values("mine", 0);
+  memory_reader reader(bytes{});
+  load(reader);
+  EXPECT_EQ(pattern_text(), "mine");
+  EXPECT_EQ(cfg_enabled.value, 0);
+  EXPECT_EQ(reader.read_requests, (std::vector<std::uint32_t>{16}));
+}
+
+TEST_F(settings_load, ends_quietly_on_one_to_fifteen_stray_bytes_after_a_record) {
+  for (std::size_t stray : {1u, 15u}) {
+    set_values("mine", 1);
+    bytes stream;
+    append_record(stream, pattern_id, bytes_of("new"));
+    stream.insert(stream.end(), stray, 0x5E);
+    load(stream);
+    EXPECT_EQ(pattern_text(), "new") << stray;
+  }
+}
+
+TEST_F(settings_load, skips_a_record_it_has_no_variable_for_and_goes_on) {
+  set_values("mine", 1);
+  bytes stream;
+  append_record(stream, unknown_id, unknown_id_payload);
+  memory_reader alone(stream);
+  load(alone);
+  EXPECT_EQ(pattern_text(), "mine");
+  EXPECT_EQ(cfg_enabled.value, 1);
+  EXPECT_EQ(alone.position(), stream.size());
+
+  append_record(stream, enabled_id, {0});
+  load(stream);
+  EXPECT_EQ(cfg_enabled.value, 0);
+}
+
+TEST_F(settings_load, size_field_cut_short_fails_with_the_hosts_own_exception) {
+  bytes stream(enabled_id, enabled_id + 16);
+  stream.push_back(1); // 1 of 4 size bytes
+  memory_reader reader(stream);
+  EXPECT_THROW(load(reader), host_stream_truncated);
+  EXPECT_EQ(cfg_enabled.value, 1);
+}
+
+TEST_F(settings_load, unmatched_record_cut_short_fails_with_the_hosts_own_exception) {
+  bytes stream;
+  append_record_head(stream, unknown_id, 10);
+  stream.insert(stream.end(), 4, 0xAA);
+  memory_reader reader(stream);
+  EXPECT_THROW(load(reader), host_stream_truncated);
+  EXPECT_EQ(reader.skip_exact_calls, 1);
+}
+
+TEST_F(settings_load, an_enabled_record_of_size_zero_leaves_the_flag_and_the_next_record_applies) {
+  set_values("mine", 0);
+  bytes stream;
+  append_record(stream, enabled_id, {});
+  append_record(stream, pattern_id, bytes_of("after"));
+  load(stream);
+  EXPECT_EQ(cfg_enabled.value, 0);
+  EXPECT_EQ(pattern_text(), "after");
+}
+
+TEST_F(settings_load, an_enabled_record_of_size_four_takes_its_first_byte_and_skips_the_rest) {
+  bytes stream;
+  append_record(stream, enabled_id, {0x00, 0xAA, 0xBB, 0xCC});
+  append_record(stream, pattern_id, bytes_of("after"));
+  load(stream);
+  EXPECT_EQ(cfg_enabled.value, 0);
+  EXPECT_EQ(pattern_text(), "after");
+
+  bytes two;
+  append_record(two, enabled_id, {0x02, 0xAA, 0xBB, 0xCC});
+  load(two);
+  EXPECT_EQ(cfg_enabled.value, 2);
+  EXPECT_TRUE(cfg_enabled.value); // any non-zero byte counts as true
+}
+
+TEST_F(settings_load, reads_a_600_byte_pattern_in_chunks_of_256_256_and_88) {
+  bytes payload(600);
+  for (std::size_t i = 0; i < payload.size(); ++i)
+    payload[i] = static_cast<std::uint8_t>('a' + i % 26);
+  bytes stream;
+  append_record(stream, pattern_id, payload);
+  memory_reader reader(stream);
+  load(reader);
+  EXPECT_EQ(pattern_text(), std::string(payload.begin(), payload.end()));
+  // identifier, size, three chunks, then the identifier read that meets the end
+  EXPECT_EQ(reader.read_requests, (std::vector<std::uint32_t>{16, 4, 256, 256, 88, 16}));
+}
+
+TEST_F(settings_load, a_pattern_of_exactly_256_bytes_takes_a_second_read_that_returns_nothing) {
+  bytes stream;
+  append_record(stream, pattern_id, bytes(256, 'q'));
+  memory_reader reader(stream);
+  load(reader);
+  EXPECT_EQ(pattern_text(), std::string(256, 'q'));
+  EXPECT_EQ(reader.read_requests, (std::vector<std::uint32_t>{16, 4, 256, 0, 16}));
+}
+
+TEST_F(settings_load, a_pattern_payload_stops_at_its_first_zero_byte) {
+  bytes stream;
+  append_record(stream, pattern_id, {0x61, 0x62, 0x00, 0x63, 0x64});
+  append_record(stream, enabled_id, {0});
+  load(stream);
+  EXPECT_EQ(pattern_text(), "ab");
+  EXPECT_EQ(cfg_enabled.value, 0); // the bytes after the zero were consumed, not taken for a record
+}
+
+TEST_F(settings_load, a_zero_byte_cuts_only_its_own_256_byte_chunk) {
+  bytes payload(300, 'a');
+  payload[10] = 0;
+  std::fill(payload.begin() + 256, payload.end(), 'b');
+  bytes stream;
+  append_record(stream, pattern_id, payload);
+  load(stream);
+  EXPECT_EQ(pattern_text(), std::string(10, 'a') + std::string(44, 'b'));
+}
+
+TEST_F(settings_load, an_empty_pattern_payload_empties_the_pattern) {
+  bytes stream;
+  append_record(stream, pattern_id, {});
+  load(stream);
+  EXPECT_EQ(pattern_text(), "");
+}
+
+TEST_F(settings_load, the_last_of_several_records_for_one_variable_wins) {
+  bytes stream;
+  append_record(stream, pattern_id, {0x78});
+  append_record(stream, pattern_id, {0x79});
+  load(stream);
+  EXPECT_EQ(pattern_text(), "y");
+}
+
+TEST_F(settings_load, a_pattern_record_cut_short_keeps_the_old_pattern_and_fails) {
+  set_values("mine", 1);
+  bytes stream;
+  append_record(stream, enabled_id, {0}); // applied before the damage, and stays applied
+  append_record_head(stream, pattern_id, 10);
+  stream.insert(stream.end(), {'a', 'b', 'c', 'd'});
+  memory_reader reader(stream);
+  expect_throw_with<corvane_io::exception_io_data_truncation>([&] { load(reader); },
+                                                              "Unsupported format or corrupted file");
+  EXPECT_EQ(pattern_text(), "mine");
+  EXPECT_EQ(cfg_enabled.value, 0);
+}
+
+TEST_F(settings_load, a_long_pattern_record_cut_after_whole_chunks_keeps_the_old_pattern) {
+  set_values("mine", 1);
+  bytes stream;
+  append_record_head(stream, pattern_id, 1000);
+  stream.insert(stream.end(), 512, 'z'); // ends exactly on a chunk boundary
+  expect_throw_with<corvane_io::exception_io_data_truncation>([&] { load(stream); },
+                                                              "Unsupported format or corrupted file");
+  EXPECT_EQ(pattern_text(), "mine");
+}
+
+TEST_F(settings_load, an_enabled_record_whose_payload_is_missing_keeps_the_flag_and_fails) {
+  set_values("mine", 0);
+  bytes stream;
+  append_record_head(stream, enabled_id, 1);
+  expect_throw_with<corvane_io::exception_io_data_truncation>([&] { load(stream); },
+                                                              "Unsupported format or corrupted file");
+  EXPECT_EQ(cfg_enabled.value, 0);
+}
+
+TEST_F(settings_load, a_host_error_inside_a_payload_is_not_taken_for_bad_data) {
+  // A host whose stream breaks while the variable reads: its exception is not
+  // a data error, so it must reach the caller instead of being passed over.
+  class failing_reader final : public settings_reader {
+  public:
+    std::uint32_t read_some(void* buffer, std::uint32_t count, abort_handle& abort) override {
+      if (inner.position() >= 20) throw std::runtime_error("disk gone");
+      return inner.read_some(buffer, count, abort);
+    }
+    void read_exact(void* buffer, std::uint32_t count, abort_handle& abort) override {
+      inner.read_exact(buffer, count, abort);
+    }
+    std::uint64_t skip_some(std::uint64_t count, abort_handle& abort) override { return inner.skip_some(count, abort); }
+    void skip_exact(std::uint64_t count, abort_handle& abort) override { inner.skip_exact(count, abort); }
+    memory_reader inner{[] {
+      bytes stream;
+      append_record(stream, pattern_id, bytes_of("never"));
+      return stream;
+    }()};
+  } reader;
+  counting_abort abort;
+  set_values("mine", 1);
+  expect_throw_with<std::runtime_error>([&] { client->load_settings(reader, abort); }, "disk gone");
+  EXPECT_EQ(pattern_text(), "mine");
+}
+
+// Extra variables linked for one test, then the lists put back as they were.
+class list_guard {
+public:
+  list_guard() : readers_(reader_list), writers_(writer_list) {}
+  ~list_guard() {
+    reader_list = readers_;
+    writer_list = writers_;
+  }
+
+private:
+  cfg_var_reader* readers_;
+  cfg_var_writer* writers_;
+};
+
+TEST_F(settings_load, among_variables_sharing_an_identifier_the_earliest_constructed_takes_the_records) {
+  list_guard restore;
+  const guid shared_id = {0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
+  cfg_int_t<bool> first(shared_id, false);
+  cfg_int_t<bool> second(shared_id, false);
+  cfg_int_t<bool> shadow_of_enabled(static_cast<cfg_var_reader&>(cfg_enabled).guid, false);
+
+  EXPECT_EQ(variable_map(reader_list).size(), 3u);
+  EXPECT_EQ(variable_map(reader_list).find(shared_id), static_cast<cfg_var_reader*>(&first));
+
+  const std::uint8_t shared_bytes[16] = {4, 3, 2, 1, 6, 5, 8, 7, 9, 10, 11, 12, 13, 14, 15, 16};
+  bytes stream;
+  append_record(stream, shared_bytes, {1});
+  append_record(stream, enabled_id, {0});
+  load(stream);
+  EXPECT_EQ(first.value, 1);
+  EXPECT_EQ(second.value, 0);
+  EXPECT_EQ(cfg_enabled.value, 0);
+  EXPECT_EQ(shadow_of_enabled.value, 0);
+}
+
+TEST(variable_map_lookup, matches_all_16_bytes_and_orders_them_as_unsigned) {
+  list_guard restore;
+  reader_list = nullptr;
+  writer_list = nullptr;
+  // Identifiers differing only in their last byte, on both sides of 0x80.
+  guid ids[4] = {};
+  const std::uint8_t last[4] = {0x00, 0x7F, 0x80, 0xFF};
+  for (int i = 0; i < 4; ++i)
+    ids[i].data4[7] = last[i];
+  cfg_int_t<bool> a(ids[2], false), b(ids[0], false), c(ids[3], false), d(ids[1], false);
+  variable_map map(reader_list);
+  EXPECT_EQ(map.find(ids[0]), static_cast<cfg_var_reader*>(&b));
+  EXPECT_EQ(map.find(ids[1]), static_cast<cfg_var_reader*>(&d));
+  EXPECT_EQ(map.find(ids[2]), static_cast<cfg_var_reader*>(&a));
+  EXPECT_EQ(map.find(ids[3]), static_cast<cfg_var_reader*>(&c));
+  guid near = ids[3];
+  near.data1 = 1;
+  EXPECT_EQ(map.find(near), nullptr);
+}
+
+} // namespace
