@@ -2,6 +2,7 @@
 // path, offers it a console and other host services, and drives it.
 #include "console_stdout.h"
 #include "host_commands.h"
+#include "settings_file_win32.h"
 #include "text_win32.h"
 
 #include <cstdio>
@@ -77,8 +78,22 @@ int run(int argc, wchar_t** argv) {
   try {
     loaded_component component(options.dll_path, registry);
     host_session session{options, registry, component};
+    // Settings go in before the services are declared ready and come out after
+    // the command, failed or not; a file that could not be read is not saved over.
+    host_abort_handle abort;
+    const bool keep_settings =
+        !options.settings_path.empty() &&
+        load_settings_file(component.client(), options.settings_path, abort) != settings_load_result::not_readable;
     component.set_services_ready(true);
-    return command->run(session, rest);
+    int status = 1;
+    try {
+      status = command->run(session, rest);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "corvane-host: the component raised: %s\n", e.what());
+    }
+    if (keep_settings && !save_settings_file(component.client(), options.settings_path, abort) && status == 0)
+      status = 1;
+    return status;
   } catch (const component_load_error& e) {
     std::fprintf(stderr, "corvane-host: %s\n", e.what());
     return 2;
