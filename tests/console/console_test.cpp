@@ -1,0 +1,147 @@
+#include "host/client_interface.h"
+#include "host/console.h"
+#include "shell/console.h"
+#include "support/pfc/memory.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+extern "C" component_client* corvane_get_interface(host_api* api, void* module_handle);
+
+namespace {
+
+// Every print any console received, in order: (console number, text).
+std::vector<std::pair<int, std::string>> g_printed;
+
+class recording_console final : public console_service {
+public:
+  explicit recording_console(int number) : number_(number) {}
+  std::int32_t release() override { return --references; }
+  std::int32_t add_ref() override { return ++references; }
+  bool query_class(service_base*&, const guid&) override { return false; }
+  void print(const char* text, std::uint32_t length) override {
+    EXPECT_EQ(length, 0xFFFFFFFFu);
+    g_printed.emplace_back(number_, text);
+  }
+  std::int32_t references = 0;
+
+private:
+  int number_;
+};
+
+// A host with a list of consoles and nothing else.
+class console_host final : public host_api {
+public:
+  std::uint32_t find_class(const guid& class_guid) override { return class_guid == console_class_guid ? 7 : 9; }
+  bool create_instance(service_base*& out_ref, std::uint32_t class_handle, std::uint32_t index) override {
+    if (class_handle != 7 || index >= consoles.size()) return false;
+    consoles[index]->add_ref();
+    if (out_ref != nullptr) out_ref->release();
+    out_ref = consoles[index];
+    return true;
+  }
+  std::uint32_t count_instances(std::uint32_t class_handle) override {
+    return class_handle == 7 ? static_cast<std::uint32_t>(consoles.size()) : 0;
+  }
+  std::vector<console_service*> consoles;
+};
+
+class console_lines : public ::testing::Test {
+protected:
+  void SetUp() override {
+    g_printed.clear();
+    host.consoles = {&first, &second};
+    client = corvane_get_interface(&host, nullptr);
+    client->set_services_ready(true);
+  }
+  void TearDown() override {
+    client->set_services_ready(false);
+    // Every reference the component took was given back.
+    EXPECT_EQ(first.references, 0);
+    EXPECT_EQ(second.references, 0);
+  }
+  std::vector<std::pair<int, std::string>> printed(std::initializer_list<const char*> lines) {
+    std::vector<std::pair<int, std::string>> expected;
+    for (const char* line : lines) {
+      expected.emplace_back(0, line);
+      expected.emplace_back(1, line);
+    }
+    return expected;
+  }
+
+  recording_console first{0}, second{1};
+  console_host host;
+  component_client* client = nullptr;
+};
+
+TEST_F(console_lines, reach_every_console_once_each_in_the_hosts_order) {
+  console_info("found mirc window");
+  console_error("cannot open the shared block");
+  console_line() << "one"
+                 << " line";
+  EXPECT_EQ(g_printed, printed({"Chirpline: found mirc window", "Error: cannot open the shared block", "one line"}));
+}
+
+TEST_F(console_lines, informational_lines_are_not_labelled_as_errors) {
+  console_info("Successful");
+  console_info("");
+  console_error("");
+  EXPECT_EQ(g_printed, printed({"Chirpline: Successful", "Chirpline: ", "Error: "}));
+}
+
+TEST_F(console_lines, an_empty_line_is_never_emitted) {
+  console_line();
+  console_line() << ""
+                 << "";
+  console_print(""); // the print itself passes on what it is given
+  EXPECT_EQ(g_printed, printed({""}));
+}
+
+TEST_F(console_lines, are_dropped_before_the_services_are_ready_and_after_they_are_gone) {
+  client->set_services_ready(false);
+  console_info("too early");
+  client->set_services_ready(true);
+  console_info("in time");
+  client->set_services_ready(false);
+  console_info("too late");
+  console_error("too late");
+  EXPECT_EQ(g_printed, printed({"Chirpline: in time"}));
+}
+
+TEST_F(console_lines, without_any_console_nothing_happens) {
+  host.consoles.clear();
+  EXPECT_NO_THROW(console_info("nobody listens"));
+  EXPECT_TRUE(g_printed.empty());
+}
+
+TEST_F(console_lines, a_line_abandoned_by_an_allocation_failure_is_not_emitted) {
+  pfc::set_allocation_hook([](std::size_t, void*) { return false; }, nullptr);
+  try {
+    console_info("never shown");
+    ADD_FAILURE() << "nothing was thrown";
+  } catch (const std::bad_alloc& e) {
+    EXPECT_STREQ(e.what(), "bad allocation");
+  }
+  pfc::set_allocation_hook(nullptr, nullptr);
+  EXPECT_TRUE(g_printed.empty());
+}
+
+TEST_F(console_lines, a_console_that_throws_stops_the_line_and_the_reference_is_still_released) {
+  class throwing_console final : public console_service {
+  public:
+    std::int32_t release() override { return --references; }
+    std::int32_t add_ref() override { return ++references; }
+    bool query_class(service_base*&, const guid&) override { return false; }
+    void print(const char*, std::uint32_t) override { throw std::runtime_error("console full"); }
+    std::int32_t references = 0;
+  } broken;
+  host.consoles = {&first, &broken};
+  EXPECT_THROW(console_info("x"), std::runtime_error);
+  EXPECT_EQ(broken.references, 0);
+  EXPECT_EQ(g_printed, (std::vector<std::pair<int, std::string>>{{0, "Chirpline: x"}}));
+}
+
+} // namespace

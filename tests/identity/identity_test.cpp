@@ -1,0 +1,108 @@
+#include "host/client_interface.h"
+#include "host/console.h"
+#include "shell/component_identity.h"
+#include "shell/service.h"
+#include "support/pfc/string8.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+extern "C" component_client* corvane_get_interface(host_api* api, void* module_handle);
+
+namespace {
+
+component_client& client() { return *corvane_get_interface(nullptr, nullptr); }
+
+std::string text_of(const pfc::string_base& s) { return std::string(s.text_ptr(), s.text_length()); }
+
+service_impl_single_t<componentversion_myimpl> g_version;
+service_impl_single_t<component_installation_validator_filename> g_validator;
+
+bool installed_as(const char* path) {
+  client().set_module_path(path, "");
+  return g_validator.check_installation();
+}
+
+// Runs first (tests run in the order written): nothing has set the module path yet.
+TEST(identity_before_the_module_path_is_set, reports_an_empty_file_name_and_fails_the_check) {
+  pfc::string8 sink("stale");
+  g_version.report_file_name(sink);
+  EXPECT_EQ(text_of(sink), "");
+  EXPECT_FALSE(g_validator.check_installation());
+}
+
+TEST(component_information, reports_name_and_version_with_their_exact_lengths_replacing_the_sink) {
+  pfc::string8 sink("previous content that is long");
+  g_version.report_name(sink);
+  EXPECT_EQ(text_of(sink), "Chirpline Spammer");
+  EXPECT_EQ(sink.text_length(), 17u);
+  g_version.report_version(sink);
+  EXPECT_EQ(text_of(sink), "0.1");
+  EXPECT_EQ(sink.text_length(), 3u);
+}
+
+TEST(component_information, about_text_is_a_description_then_credit_lines_each_ended_by_a_line_feed) {
+  pfc::string8 sink("x");
+  g_version.report_about_text(sink);
+  const std::string about = text_of(sink);
+  ASSERT_FALSE(about.empty());
+  EXPECT_EQ(about.back(), '\n');
+  std::size_t lines = 0;
+  for (std::size_t start = 0; start < about.size(); ++lines) {
+    const std::size_t end = about.find('\n', start);
+    EXPECT_GT(end, start) << "empty line at " << start;
+    start = end + 1;
+  }
+  EXPECT_GE(lines, 2u);
+  EXPECT_EQ(about.find('\r'), std::string::npos);
+}
+
+TEST(component_information, reports_the_file_name_the_host_gave) {
+  client().set_module_path("C:\\players\\corvane\\components\\cor_chirpline.dll", "cor_chirpline.dll");
+  pfc::string8 sink;
+  g_version.report_file_name(sink);
+  EXPECT_EQ(text_of(sink), "cor_chirpline.dll");
+}
+
+TEST(installation_check, passes_for_the_expected_file_name_after_any_separator) {
+  EXPECT_TRUE(installed_as("C:\\players\\corvane\\components\\cor_chirpline.dll"));
+  EXPECT_TRUE(installed_as("cor_chirpline.dll"));
+  EXPECT_TRUE(installed_as("/home/user/.wine/cor_chirpline.dll"));
+  EXPECT_TRUE(installed_as("archive.zip|cor_chirpline.dll"));
+  EXPECT_TRUE(installed_as("C:cor_chirpline.dll"));
+  EXPECT_TRUE(installed_as("C:\\dir/mixed|x:cor_chirpline.dll"));
+}
+
+TEST(installation_check, fails_for_any_other_name_case_included) {
+  EXPECT_FALSE(installed_as("C:\\players\\corvane\\components\\COR_CHIRPLINE.DLL"));
+  EXPECT_FALSE(installed_as("C:\\components\\Cor_chirpline.dll"));
+  EXPECT_FALSE(installed_as("C:\\components\\cor_chirpline.dll.bak"));
+  EXPECT_FALSE(installed_as("C:\\components\\xcor_chirpline.dll"));
+  EXPECT_FALSE(installed_as("C:\\components\\cor_chirpline.dl"));
+  EXPECT_FALSE(installed_as("C:\\cor_chirpline.dll\\other.dll"));
+  EXPECT_FALSE(installed_as("C:\\cor_chirpline.dll\\"));
+  EXPECT_FALSE(installed_as(""));
+}
+
+TEST(identity_services, answer_query_class_for_their_own_class_only) {
+  service_base* out = nullptr;
+  EXPECT_FALSE(g_version.query_class(out, component_installation_validator_class_guid));
+  EXPECT_FALSE(g_validator.query_class(out, componentversion_class_guid));
+  EXPECT_FALSE(g_version.query_class(out, console_class_guid));
+  EXPECT_EQ(out, nullptr);
+  EXPECT_TRUE(g_version.query_class(out, componentversion_class_guid));
+  EXPECT_EQ(out, static_cast<service_base*>(&g_version));
+  EXPECT_TRUE(g_validator.query_class(out, component_installation_validator_class_guid));
+  EXPECT_EQ(out, static_cast<service_base*>(&g_validator));
+  EXPECT_EQ(g_validator.release(), 1);
+}
+
+TEST(file_name_part, starts_after_the_last_separator) {
+  EXPECT_STREQ(file_name_part("a\\b/c|d:e"), "e");
+  EXPECT_STREQ(file_name_part("plain"), "plain");
+  EXPECT_STREQ(file_name_part("ends\\"), "");
+  EXPECT_STREQ(file_name_part(""), "");
+}
+
+} // namespace
