@@ -3,5 +3,6 @@
 const host_command host_command_table[] = {
     {L"info", "", "print the component's client version, debug flag and factory chain (default)", run_info},
     {L"about", "", "print the component's name, version, about text and installation check", run_about},
+    {L"play", "PLAYLIST", "report each track of PLAYLIST as the new track; check no reference is kept", run_play},
 };
 const std::size_t host_command_count = sizeof host_command_table / sizeof host_command_table[0];

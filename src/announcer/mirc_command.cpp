@@ -1,0 +1,49 @@
+#include "announcer/mirc_command.h"
+#include "support/pfc/exceptions.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char broken_bar[] = "\xC2\xA6"; // U+00A6, shown in place of '|'
+
+bool is_control_byte(unsigned char c) noexcept { return c < 0x20 || c == 0x7F; }
+bool is_continuation_byte(unsigned char c) noexcept { return (c & 0xC0) == 0x80; }
+
+} // namespace
+
+void build_command_text(const pfc::string_base& title, pfc::string_base& out) {
+  const char* text = title.text_ptr();
+  const std::uint32_t length = title.text_length();
+  std::uint64_t total = announce_prefix_length + static_cast<std::uint64_t>(length);
+  for (std::uint32_t i = 0; i < length; ++i)
+    if (text[i] == '|') ++total;
+  if (total >= 0xFFFFFFFFu) pfc::throw_bad_alloc();
+
+  char* p = out.open_buffer(static_cast<std::uint32_t>(total));
+  std::memcpy(p, announce_prefix, announce_prefix_length);
+  p += announce_prefix_length;
+  for (std::uint32_t i = 0; i < length; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '|') {
+      std::memcpy(p, broken_bar, 2);
+      p += 2;
+    } else {
+      *p++ = is_control_byte(c) ? ' ' : static_cast<char>(c);
+    }
+  }
+  out.close_buffer();
+}
+
+std::uint32_t command_length_for_block(const char* text, std::uint32_t length, std::uint32_t block_size) noexcept {
+  if (block_size == 0) return 0;
+  const std::uint32_t capacity = block_size - 1;
+  if (length <= capacity) return length;
+  // text[capacity] is the first byte that does not fit; if it continues a
+  // character, that character started at most three bytes earlier.
+  std::uint32_t cut = capacity;
+  for (int back = 0; back < 3 && cut > 0 && is_continuation_byte(static_cast<unsigned char>(text[cut])); ++back)
+    --cut;
+  if (is_continuation_byte(static_cast<unsigned char>(text[cut]))) return capacity;
+  return cut;
+}

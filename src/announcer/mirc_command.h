@@ -1,0 +1,37 @@
+// The text handed to mIRC: the announcement prefix, the title made harmless as
+// a single command line, and the cut that keeps it inside mIRC's block.
+#pragma once
+#include "support/pfc/string_base.h"
+
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr char announce_prefix[] = "/me is playing: ";
+inline constexpr std::uint32_t announce_prefix_length = sizeof(announce_prefix) - 1;
+
+// mIRC's shared block holds the command and its terminating zero.
+inline constexpr std::uint32_t mirc_block_size = 4096;
+
+// out = announce_prefix + title, where every '|' of the title (mIRC's command
+// separator) becomes U+00A6 and every control byte (below 0x20, and 0x7F) a
+// blank, so a tag can neither chain commands nor break the line. The text is
+// sized once, so out allocates at most once.
+void build_command_text(const pfc::string_base& title, pfc::string_base& out);
+
+// The longest prefix of text (length bytes) that fits in a block of
+// block_size bytes with its terminator and ends on a whole UTF-8 character.
+// Malformed UTF-8 is cut at the capacity as it stands.
+std::uint32_t command_length_for_block(const char* text, std::uint32_t length, std::uint32_t block_size) noexcept;
+
+// True when a window class name is mIRC's: "mIRC" in any letter case, with no
+// more and no fewer characters.
+template <typename Char> bool mirc_class_name_matches(const Char* name, std::size_t length) noexcept {
+  constexpr char expected[] = "mirc";
+  if (length != sizeof(expected) - 1) return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    auto c = static_cast<std::uint32_t>(name[i]);
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+    if (c != static_cast<std::uint32_t>(expected[i])) return false;
+  }
+  return true;
+}

@@ -1,0 +1,236 @@
+// mIRC's shared-memory command interface (Win32 only): the command goes into
+// a named 4096-byte section, then message 1224 tells the first child of the
+// "MDIClient" window of the first mIRC window to run it from there.
+#include "announcer/mirc_command.h"
+#include "announcer/mirc_delivery.h"
+#include "shell/console.h"
+#include "support/pfc/string8.h"
+
+#include <cstring>
+#include <exception>
+#include <type_traits>
+#include <utility>
+
+#include <windows.h>
+
+namespace {
+
+constexpr UINT mirc_command_message = WM_USER + 200; // 1224
+constexpr WPARAM mirc_command_mode = 5;              // as typed in the edit box, with flood protection
+// mIRC reads the block named by the message's lParam: 0 is "mIRC", n is "mIRCn".
+constexpr unsigned mirc_block_names = 10;
+
+class section_handle {
+public:
+  explicit section_handle(HANDLE handle = nullptr) noexcept : handle_(handle) {}
+  section_handle(section_handle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  section_handle& operator=(section_handle&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
+  section_handle(const section_handle&) = delete;
+  section_handle& operator=(const section_handle&) = delete;
+  ~section_handle() {
+    if (handle_) CloseHandle(handle_);
+  }
+  HANDLE get() const noexcept { return handle_; }
+  explicit operator bool() const noexcept { return handle_ != nullptr; }
+
+private:
+  HANDLE handle_;
+};
+
+class mapped_view {
+public:
+  explicit mapped_view(void* view) noexcept : view_(view) {}
+  mapped_view(const mapped_view&) = delete;
+  mapped_view& operator=(const mapped_view&) = delete;
+  ~mapped_view() {
+    if (view_) UnmapViewOfFile(view_);
+  }
+  char* get() const noexcept { return static_cast<char*>(view_); }
+  explicit operator bool() const noexcept { return view_ != nullptr; }
+
+private:
+  void* view_;
+};
+
+// Keeps the thread's last error as the caller left it.
+class last_error_keeper {
+public:
+  last_error_keeper() noexcept : saved_(GetLastError()) {}
+  last_error_keeper(const last_error_keeper&) = delete;
+  last_error_keeper& operator=(const last_error_keeper&) = delete;
+  ~last_error_keeper() { SetLastError(saved_); }
+
+private:
+  DWORD saved_;
+};
+
+// "Error: " + what + ": " + the system's text for code.
+void report_platform_failure(const char* what, DWORD code) {
+  pfc::string8 message;
+  message.assign_text(what, pfc::infinite_length);
+  message.append_text(": ", pfc::infinite_length);
+  {
+    last_error_keeper keep;
+    wchar_t wide[512];
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, wide,
+                             sizeof wide / sizeof wide[0], nullptr);
+    while (n > 0 && (wide[n - 1] == L'\r' || wide[n - 1] == L'\n' || wide[n - 1] == L' ' || wide[n - 1] == L'.'))
+      --n;
+    char utf8[sizeof wide / sizeof wide[0] * 3];
+    const int m = n == 0 ? 0
+                         : WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(n), utf8,
+                                               static_cast<int>(sizeof utf8), nullptr, nullptr);
+    if (m > 0) {
+      message.append_text(utf8, static_cast<std::uint32_t>(m));
+      message.append_text(" ", pfc::infinite_length);
+    }
+  }
+  char digits[64];
+  message.append_text("(system error ", pfc::infinite_length);
+  message.append_text(pfc::format_decimal(digits, code), pfc::infinite_length);
+  message.append_text(")", pfc::infinite_length);
+  console_error(message.text_ptr());
+}
+
+// "mIRC" for 0, "mIRC1" to "mIRC9" for 1 to 9, in both encodings.
+struct block_name {
+  explicit block_name(unsigned index) noexcept {
+    std::memcpy(text, "mIRC", 5);
+    if (index != 0) {
+      text[4] = static_cast<char>('0' + index);
+      text[5] = '\0';
+    }
+    for (int i = 0; i < 6; ++i)
+      wide[i] = static_cast<wchar_t>(text[i]);
+  }
+  char text[6] = {};
+  wchar_t wide[6] = {};
+};
+
+// Creates the block "mIRC", or, when some other program holds it already, the
+// first of "mIRC1" to "mIRC9" that does not exist yet: writing into a block we
+// did not create would clobber that program's command.
+section_handle create_block(unsigned& index) {
+  for (unsigned i = 0; i < mirc_block_names; ++i) {
+    const block_name name(i);
+    HANDLE handle = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, mirc_block_size, name.wide);
+    const DWORD error = GetLastError();
+    section_handle section(handle);
+    if (!section) {
+      pfc::string8 what("cannot create the shared block ");
+      what.append_text(name.text, pfc::infinite_length);
+      report_platform_failure(what.text_ptr(), error);
+      return section_handle();
+    }
+    if (error == ERROR_ALREADY_EXISTS) continue;
+    index = i;
+    return section;
+  }
+  console_error("the shared blocks mIRC and mIRC1 to mIRC9 are all in use; track not announced");
+  return section_handle();
+}
+
+// Calls visit(window) for every top-level window of the desktop until it
+// returns false. An exception from visit stops the walk inside the callback
+// and is raised again once the platform has returned.
+template <typename Visit> struct window_walk {
+  Visit& visit;
+  std::exception_ptr failure;
+};
+
+template <typename Visit> BOOL CALLBACK visit_window(HWND window, LPARAM context) {
+  auto& walk = *reinterpret_cast<window_walk<Visit>*>(context);
+  try {
+    return walk.visit(window) ? TRUE : FALSE;
+  } catch (...) {
+    walk.failure = std::current_exception();
+    return FALSE;
+  }
+}
+
+template <typename Visit> void for_each_desktop_window(Visit&& visit) {
+  window_walk<std::remove_reference_t<Visit>> walk{visit, nullptr};
+  EnumDesktopWindows(nullptr, &visit_window<std::remove_reference_t<Visit>>, reinterpret_cast<LPARAM>(&walk));
+  if (walk.failure) std::rethrow_exception(walk.failure);
+}
+
+bool is_mirc_window(HWND window) {
+  wchar_t class_name[256];
+  const UINT length = RealGetWindowClassW(window, class_name, 256);
+  return length != 0 && mirc_class_name_matches(class_name, length);
+}
+
+// Sends the command message to the first child of mirc_window's MDIClient.
+void hand_over(HWND mirc_window, unsigned block_index) {
+  HWND mdi_client = FindWindowExW(mirc_window, nullptr, L"MDIClient", nullptr);
+  if (mdi_client == nullptr) {
+    console_error("the mIRC window has no MDIClient window; track not announced");
+    return;
+  }
+  HWND target = GetWindow(mdi_client, GW_CHILD);
+  if (target == nullptr) {
+    console_error("mIRC's MDIClient window has no child window; track not announced");
+    return;
+  }
+  DWORD_PTR answer = 0;
+  if (SendMessageTimeoutW(target, mirc_command_message, mirc_command_mode, block_index, SMTO_BLOCK | SMTO_ABORTIFHUNG,
+                          mirc_answer_timeout_ms, &answer) == 0) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_TIMEOUT || error == 0) {
+      char digits[64];
+      pfc::string8 message("mIRC did not answer within ");
+      message.append_text(pfc::format_decimal(digits, mirc_answer_timeout_ms), pfc::infinite_length);
+      message.append_text(" ms", pfc::infinite_length);
+      console_error(message.text_ptr());
+    } else {
+      report_platform_failure("sending the command to mIRC failed", error);
+    }
+    return;
+  }
+  console_info("Successful");
+}
+
+} // namespace
+
+void deliver_command(const char* command_text) {
+  unsigned block_index = 0;
+  const section_handle section = create_block(block_index);
+  if (!section) return;
+
+  const std::uint32_t length = pfc::bounded_length(command_text, pfc::infinite_length);
+  const std::uint32_t fitted = command_length_for_block(command_text, length, mirc_block_size);
+  {
+    const mapped_view view(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    if (!view) {
+      pfc::string8 what("cannot map the shared block ");
+      what.append_text(block_name(block_index).text, pfc::infinite_length);
+      report_platform_failure(what.text_ptr(), GetLastError());
+      return;
+    }
+    std::memcpy(view.get(), command_text, fitted);
+    view.get()[fitted] = '\0';
+  } // unmapped before anything below can raise
+
+  if (fitted < length) {
+    char from[64], to[64];
+    pfc::string8 message("command cut from ");
+    message.append_text(pfc::format_decimal(from, length), pfc::infinite_length);
+    message.append_text(" to ", pfc::infinite_length);
+    message.append_text(pfc::format_decimal(to, fitted), pfc::infinite_length);
+    message.append_text(" bytes to fit mIRC's shared block", pfc::infinite_length);
+    console_info(message.text_ptr());
+  }
+
+  bool found = false;
+  for_each_desktop_window([&](HWND window) {
+    if (!is_mirc_window(window)) return true;
+    found = true;
+    console_info("found mirc window");
+    hand_over(window, block_index);
+    return false; // only the first mIRC gets the command
+  });
+  if (!found) console_error("no mIRC window found; track not announced");
+}
