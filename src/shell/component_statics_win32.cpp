@@ -4,6 +4,7 @@
 #include "announcer/play_callback_mirc.h"
 #include "shell/component_identity.h"
 #include "shell/service.h"
+#include "support/abort_signal_hook_win32.h"
 
 // -- factories, in registration order --
 // (1) installation validator, (2) component information,
@@ -14,3 +15,14 @@ service_factory_single_t<componentversion_myimpl, componentversion_class_guid> g
 play_callback_static_factory_t<play_callback_mirc> g_play_callback_factory;
 
 // -- last: the abort-signal hook --
+// Its destructor runs first at unload and puts the previous signal handlers
+// back, so no signal can reach this library's code once it is unmapped.
+namespace {
+struct abort_signal_hook_guard {
+  abort_signal_hook_guard() noexcept { install_abort_signal_hook(); }
+  ~abort_signal_hook_guard() { remove_abort_signal_hook(); }
+  abort_signal_hook_guard(const abort_signal_hook_guard&) = delete;
+  abort_signal_hook_guard& operator=(const abort_signal_hook_guard&) = delete;
+};
+abort_signal_hook_guard g_abort_signal_hook;
+} // namespace

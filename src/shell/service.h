@@ -6,6 +6,7 @@
 #include "host/service_base.h"
 
 #include <atomic>
+#include <cstddef>
 #include <utility>
 
 // Holds one reference; releases it when replaced or destroyed.
@@ -73,6 +74,16 @@ inline bool service_hand_out(service_base* self, service_base*& out_ref) {
   if (service_base* old = std::exchange(out_ref, self)) old->release();
   return true;
 }
+
+// The host walks the chain by reading the node's words itself: operation
+// table, next, class identifier, each one pointer wide.
+static_assert(sizeof(service_factory_base) == 3 * sizeof(void*), "factory node is three pointers");
+static_assert(sizeof(void*) != 4 || sizeof(service_factory_base) == 12, "factory node is 12 bytes on i686");
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+static_assert(offsetof(service_factory_base, next) == sizeof(void*), "next follows the table");
+static_assert(offsetof(service_factory_base, class_guid) == 2 * sizeof(void*), "class_guid follows next");
+#pragma GCC diagnostic pop
 
 // Head of the module-wide factory chain (most recently registered first).
 service_factory_base* factory_chain_head() noexcept;

@@ -15,15 +15,18 @@ struct alloc_standard {
   static std::uint32_t allocation_for(std::uint32_t /*allocation*/, std::uint32_t n) { return n; }
 };
 
-// Doubles from the current allocation (or 1); never shrinks.
+// Doubles from the current allocation (or 1) until n fits; never shrinks, and
+// a size the block already holds leaves it untouched (so size 0 on an empty
+// storage allocates nothing).
 struct alloc_doubling {
   static std::uint32_t allocation_for(std::uint32_t allocation, std::uint32_t n) {
+    if (n <= allocation) return allocation;
     std::uint32_t a = allocation == 0 ? 1 : allocation;
     while (a < n) {
       if (a > 0x7FFFFFFFu) throw_bad_alloc();
       a *= 2;
     }
-    return a > allocation ? a : allocation;
+    return a;
   }
 };
 

@@ -1,5 +1,7 @@
 #include "support/pfc/string8.h"
 
+#include <cstring>
+
 namespace pfc {
 
 std::uint32_t bounded_length(const char* text, std::uint32_t max_len) noexcept {
