@@ -2,6 +2,7 @@
 // construction order is certain: the factory chain is walked in the reverse of
 // the order below (each registration pushes on the front).
 #include "announcer/play_callback_mirc.h"
+#include "preferences/preferences_page_myimpl_win32.h"
 #include "shell/component_identity.h"
 #include "shell/service.h"
 #include "support/abort_signal_hook_win32.h"
@@ -12,6 +13,7 @@
 service_factory_single_t<component_installation_validator_filename, component_installation_validator_class_guid>
     g_installation_validator_factory;
 service_factory_single_t<componentversion_myimpl, componentversion_class_guid> g_componentversion_factory;
+preferences_page_factory_t<preferences_page_myimpl> g_preferences_page_factory;
 play_callback_static_factory_t<play_callback_mirc> g_play_callback_factory;
 
 // -- last: the abort-signal hook --

@@ -1,0 +1,216 @@
+// The settings page's logic against stand-in controls that behave like the
+// platform's: a check box with states 0/1/2 and an edit field that reports
+// its own changes, as the real edit control sends EN_CHANGE.
+#include "preferences/preferences_dialog_logic.h"
+#include "preferences/preferences_resource.h"
+#include "preferences_fakes.h"
+#include "support/pfc/memory.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace {
+
+class fake_controls final : public dialog_controls {
+public:
+  bool window_exists() override { return exists; }
+  void set_item_text(int id, const char16_t* text) override {
+    ASSERT_EQ(id, IDC_TITLE_PATTERN);
+    field = text;
+    if (on_field_change) on_field_change();
+  }
+  void check_button(int id, std::uint32_t state) override {
+    ASSERT_EQ(id, IDC_SEND_ENABLED);
+    box = state;
+  }
+  std::uint32_t is_button_checked(int id) override {
+    EXPECT_EQ(id, IDC_SEND_ENABLED);
+    return exists ? box : 0;
+  }
+  void* find_item(int id) override { return exists && has_field && id == IDC_TITLE_PATTERN ? this : nullptr; }
+  std::uint32_t item_text_length(void*) override { return static_cast<std::uint32_t>(field.size()) + length_lie; }
+  std::uint32_t read_item_text(void*, char16_t* buffer, std::uint32_t capacity) override {
+    std::uint32_t n = 0;
+    while (n + 1 < capacity && n < field.size())
+      buffer[n] = field[n], ++n;
+    buffer[n] = 0;
+    return n + read_lie;
+  }
+
+  bool exists = true;
+  bool has_field = true;
+  std::uint32_t box = 0;
+  std::u16string field;
+  std::uint32_t length_lie = 0, read_lie = 0;
+  std::function<void()> on_field_change;
+};
+
+class page_logic final : public preferences_dialog_logic {
+public:
+  page_logic(dialog_controls& c, page_state_listener* l) : preferences_dialog_logic(c, l) {}
+};
+
+class DialogLogic : public testing::Test {
+protected:
+  DialogLogic() {
+    controls.on_field_change = [this] { logic.control_changed(); };
+  }
+  scoped_fake_host host;
+  fake_listener listener;
+  fake_controls controls;
+  page_logic logic{controls, &listener};
+};
+
+std::string pattern() { return cfg_title_pattern.text_ptr(); }
+
+} // namespace
+
+TEST_F(DialogLogic, HoldsItsOwnListenerReference) {
+  EXPECT_EQ(listener.count, 2);
+  {
+    fake_listener other;
+    page_logic second(controls, &other);
+    EXPECT_EQ(other.count, 2);
+  }
+}
+
+TEST_F(DialogLogic, OpensWithTheStoredSettingsAndNoChange) {
+  EXPECT_EQ(logic.init_controls(), 0u);
+  EXPECT_EQ(controls.field, u"%title% - %album%");
+  EXPECT_EQ(controls.box, 1u);
+  EXPECT_EQ(listener.notifications, 1) << "filling the field reports a change, nothing suppresses it";
+  EXPECT_EQ(logic.state_flags(), 8u);
+  EXPECT_FALSE(logic.has_changes());
+}
+
+TEST_F(DialogLogic, UncheckedFlagAndEmptyPatternOpenAsSuch) {
+  cfg_enabled.value = 0;
+  cfg_title_pattern.assign_text("", 0);
+  logic.init_controls();
+  EXPECT_EQ(controls.field, u"");
+  EXPECT_EQ(controls.box, 0u);
+  EXPECT_EQ(logic.state_flags(), 8u);
+}
+
+TEST_F(DialogLogic, ToggleAndTextChangesCountExactly) {
+  logic.init_controls();
+  controls.box = 0;
+  EXPECT_EQ(logic.state_flags(), 9u);
+  controls.box = 1;
+  EXPECT_EQ(logic.state_flags(), 8u);
+  for (const char16_t* edited : {u"%Title% - %album%", u"%title% - %album% ", u"%title% - %album", u""}) {
+    controls.field = edited;
+    EXPECT_EQ(logic.state_flags(), 9u) << std::string(edited, edited + std::char_traits<char16_t>::length(edited));
+  }
+  controls.field = u"%title% - %album%";
+  EXPECT_EQ(logic.state_flags(), 8u);
+}
+
+TEST_F(DialogLogic, IndeterminateBoxCountsAsUnchecked) {
+  logic.init_controls();
+  controls.box = 2; // BST_INDETERMINATE: only 1 is checked
+  EXPECT_EQ(logic.state_flags(), 9u);
+  logic.apply_changes();
+  EXPECT_EQ(cfg_enabled.value, 0u);
+}
+
+TEST_F(DialogLogic, ApplyStoresBothAndNotifies) {
+  logic.init_controls();
+  listener.notifications = 0;
+  controls.box = 0;
+  controls.field = u"";
+  logic.apply_changes();
+  EXPECT_EQ(cfg_enabled.value, 0u);
+  EXPECT_EQ(pattern(), "");
+  EXPECT_EQ(listener.notifications, 1);
+  EXPECT_EQ(logic.state_flags(), 8u);
+}
+
+TEST_F(DialogLogic, NonAsciiTextIsStoredAsUtf8AndShownBack) {
+  logic.init_controls();
+  controls.field = u"caf\u00E9 \U0001F600";
+  logic.apply_changes();
+  EXPECT_EQ(pattern(), "caf\xC3\xA9 \xF0\x9F\x98\x80");
+  controls.field.clear();
+  logic.init_controls();
+  EXPECT_EQ(controls.field, u"caf\u00E9 \U0001F600");
+  EXPECT_EQ(logic.state_flags(), 8u);
+}
+
+TEST_F(DialogLogic, StoredFlagOtherThanZeroOrOneShowsCheckedAndCountsAsChange) {
+  cfg_enabled.value = 2;
+  logic.init_controls();
+  EXPECT_EQ(controls.box, 1u);
+  EXPECT_EQ(logic.state_flags(), 9u);
+  logic.apply_changes();
+  EXPECT_EQ(cfg_enabled.value, 1u);
+  EXPECT_EQ(logic.state_flags(), 8u);
+}
+
+TEST_F(DialogLogic, ResetStoresAndShowsDefaultsAtOnce) {
+  cfg_enabled.value = 0;
+  cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);
+  logic.init_controls();
+  controls.field = u"typed";
+  listener.notifications = 0;
+  logic.reset_to_defaults();
+  EXPECT_EQ(cfg_enabled.value, 1u);
+  EXPECT_EQ(pattern(), "%title% - %album%");
+  EXPECT_EQ(controls.box, 1u);
+  EXPECT_EQ(controls.field, u"%title% - %album%");
+  EXPECT_EQ(listener.notifications, 2) << "the field's own change, then the reset's";
+  EXPECT_EQ(logic.state_flags(), 8u);
+}
+
+TEST_F(DialogLogic, WithoutItsWindowThePageLeavesTheSettingsAlone) {
+  cfg_enabled.value = 0;
+  cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);
+  logic.init_controls();
+  controls.exists = false;
+  listener.notifications = 0;
+  logic.apply_changes();
+  EXPECT_EQ(cfg_enabled.value, 0u);
+  EXPECT_EQ(pattern(), "%artist%");
+  logic.reset_to_defaults();
+  EXPECT_EQ(cfg_enabled.value, 0u);
+  EXPECT_EQ(pattern(), "%artist%");
+  EXPECT_EQ(logic.state_flags(), 8u);
+  EXPECT_EQ(listener.notifications, 0);
+}
+
+TEST_F(DialogLogic, ReadPatternField) {
+  controls.field = u"abc";
+  pattern_field_text text = logic.read_pattern_field();
+  EXPECT_EQ(text.length, 3u);
+  EXPECT_EQ(std::u16string(text.c_str()), u"abc");
+  EXPECT_EQ(text.units.size(), 4u) << "room for the length plus the terminator";
+
+  controls.read_lie = 5; // a control claiming more than it was given room for
+  text = logic.read_pattern_field();
+  EXPECT_EQ(text.length, 3u);
+  EXPECT_EQ(std::u16string(text.c_str()), u"abc");
+  controls.read_lie = 0;
+
+  controls.length_lie = 2; // text shorter than announced
+  text = logic.read_pattern_field();
+  EXPECT_EQ(text.length, 3u);
+  EXPECT_EQ(std::u16string(text.c_str()), u"abc");
+
+  controls.has_field = false;
+  text = logic.read_pattern_field();
+  EXPECT_EQ(text.length, 0u);
+  EXPECT_EQ(std::u16string(text.c_str()), u"");
+}
+
+TEST_F(DialogLogic, AllocationFailureWhileApplyingKeepsTheOldPattern) {
+  logic.init_controls();
+  controls.box = 0;
+  controls.field = u"new pattern";
+  pfc::set_allocation_hook([](std::size_t, void*) { return false; }, nullptr);
+  EXPECT_THROW(logic.apply_changes(), std::bad_alloc);
+  pfc::set_allocation_hook(nullptr, nullptr);
+  EXPECT_EQ(cfg_enabled.value, 0u) << "the flag is stored first";
+  EXPECT_EQ(pattern(), "%title% - %album%");
+}
