@@ -1,0 +1,314 @@
+// The settings page as a real dialog with real controls under the platform's
+// window manager, driven the way a user drives it: BM_CLICK on the check box,
+// WM_CHAR and WM_SETTEXT on the edit field, with the controls sending their
+// own notifications.
+#include "preferences/preferences_page_myimpl_win32.h"
+#include "preferences/preferences_resource.h"
+#include "preferences_fakes.h"
+#include "settings/settings_stream_io.h"
+#include "support/exception_win32.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+class throwing_listener final : public counted_fake<page_state_listener> {
+public:
+  void notify_state_change() override {
+    if (armed) throw std::runtime_error("listener failed");
+  }
+  bool armed = true;
+};
+
+struct window_deleter {
+  void operator()(HWND window) const { DestroyWindow(window); }
+};
+using window_owner = std::unique_ptr<std::remove_pointer_t<HWND>, window_deleter>;
+
+// Releases the instance after destroying its window, as the host must.
+struct instance_releaser {
+  void operator()(preferences_page_instance* instance) const {
+    if (HWND window = static_cast<HWND>(instance->window_handle())) DestroyWindow(window);
+    instance->release();
+  }
+};
+using instance_owner = std::unique_ptr<preferences_page_instance, instance_releaser>;
+
+class bytes_writer final : public settings_writer {
+public:
+  void write_bytes(const void* data, std::uint32_t count, abort_handle&) override {
+    bytes.append(static_cast<const char*>(data), count);
+  }
+  std::string bytes;
+};
+
+class never_abort final : public abort_handle {
+public:
+  bool abort_requested() override { return false; }
+};
+
+std::string saved_settings() {
+  bytes_writer writer;
+  never_abort abort;
+  write_all_variables(writer, abort);
+  return writer.bytes;
+}
+
+const std::string enabled_id("\x67\xEB\x99\xD1\x98\xEF\xC6\x4F\x97\x0C\x2E\x6C\x38\x32\x94\x05", 16);
+const std::string pattern_id("\x5E\x21\xF3\x17\xF5\x77\x97\x4E\x8E\xD2\xED\x8E\x28\xBB\x05\x24", 16);
+
+std::string record(const std::string& id, const std::string& payload) {
+  const auto n = static_cast<std::uint32_t>(payload.size());
+  const char size[4] = {static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),
+                        static_cast<char>(n >> 24)};
+  return id + std::string(size, 4) + payload;
+}
+
+std::wstring field_text(HWND page) {
+  wchar_t buffer[256] = {};
+  GetDlgItemTextW(page, IDC_TITLE_PATTERN, buffer, 256);
+  return buffer;
+}
+
+class DialogWindow : public testing::Test {
+protected:
+  DialogWindow()
+      : parent(CreateWindowExW(0, L"STATIC", L"Preferences", WS_OVERLAPPEDWINDOW, 0, 0, 700, 500, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr)) {}
+
+  instance_owner open() {
+    listener.add_ref(); // handed over by value
+    instance_owner instance(page.make_instance(parent.get(), &listener));
+    ShowWindow(static_cast<HWND>(instance->window_handle()), SW_SHOW);
+    return instance;
+  }
+  static HWND window(const instance_owner& instance) { return static_cast<HWND>(instance->window_handle()); }
+  static void click_box(HWND page_window) { SendMessageW(GetDlgItem(page_window, IDC_SEND_ENABLED), BM_CLICK, 0, 0); }
+  static void set_field(HWND page_window, const wchar_t* text) {
+    SendMessageW(GetDlgItem(page_window, IDC_TITLE_PATTERN), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  }
+  static void type(HWND page_window, const wchar_t* keys) {
+    HWND field = GetDlgItem(page_window, IDC_TITLE_PATTERN);
+    SendMessageW(field, EM_SETSEL, 0x7FFF, 0x7FFF);
+    for (; *keys != 0; ++keys)
+      SendMessageW(field, WM_CHAR, *keys, 1);
+  }
+
+  scoped_fake_host host;
+  window_owner parent;
+  fake_listener listener;
+  service_impl_single_t<preferences_page_myimpl> page;
+};
+
+} // namespace
+
+TEST_F(DialogWindow, OpensCheckedWithTheDefaultPatternAndNoChange) {
+  ASSERT_NE(parent.get(), nullptr);
+  instance_owner instance = open();
+  HWND w = window(instance);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(GetParent(w), parent.get());
+  EXPECT_EQ(IsDlgButtonChecked(w, IDC_SEND_ENABLED), static_cast<UINT>(BST_CHECKED));
+  EXPECT_EQ(field_text(w), L"%title% - %album%");
+  EXPECT_EQ(instance->state_flags(), 8u);
+  EXPECT_GE(listener.notifications, 1) << "filling the field already tells the listener";
+  EXPECT_EQ(listener.count, 2) << "the test's reference and the page's own";
+}
+
+TEST_F(DialogWindow, ClickingTheBoxNotifiesAndFlipsTheState) {
+  instance_owner instance = open();
+  HWND w = window(instance);
+  const int before = listener.notifications;
+  click_box(w);
+  EXPECT_EQ(listener.notifications, before + 1);
+  EXPECT_EQ(IsDlgButtonChecked(w, IDC_SEND_ENABLED), static_cast<UINT>(BST_UNCHECKED));
+  EXPECT_EQ(instance->state_flags(), 9u);
+  click_box(w);
+  EXPECT_EQ(listener.notifications, before + 2);
+  EXPECT_EQ(instance->state_flags(), 8u);
+}
+
+TEST_F(DialogWindow, TypingNotifiesAtEveryChangeAndComparesExactly) {
+  instance_owner instance = open();
+  HWND w = window(instance);
+  const int before = listener.notifications;
+  type(w, L"x");
+  EXPECT_EQ(listener.notifications, before + 1);
+  EXPECT_EQ(field_text(w), L"%title% - %album%x");
+  EXPECT_EQ(instance->state_flags(), 9u);
+  type(w, L"\b");
+  EXPECT_EQ(listener.notifications, before + 2);
+  EXPECT_EQ(instance->state_flags(), 8u);
+  set_field(w, L"%TITLE% - %album%");
+  EXPECT_EQ(instance->state_flags(), 9u) << "letter case counts";
+  set_field(w, L"%title% - %album% ");
+  EXPECT_EQ(instance->state_flags(), 9u) << "a trailing blank counts";
+  set_field(w, L"%title% - %album%");
+  EXPECT_EQ(instance->state_flags(), 8u);
+  EXPECT_EQ(listener.notifications, before + 5);
+}
+
+TEST_F(DialogWindow, ApplyingAnEmptyFieldStoresTheEmptyPattern) {
+  {
+    instance_owner instance = open();
+    HWND w = window(instance);
+    click_box(w);
+    set_field(w, L"");
+    const int before = listener.notifications;
+    instance->apply_changes();
+    EXPECT_EQ(listener.notifications, before + 1);
+    EXPECT_EQ(instance->state_flags(), 8u);
+  }
+  EXPECT_EQ(saved_settings(), record(enabled_id, std::string(1, '\0')) + record(pattern_id, ""));
+  instance_owner reopened = open();
+  EXPECT_EQ(field_text(window(reopened)), L"");
+  EXPECT_EQ(IsDlgButtonChecked(window(reopened), IDC_SEND_ENABLED), static_cast<UINT>(BST_UNCHECKED));
+  EXPECT_EQ(reopened->state_flags(), 8u);
+}
+
+TEST_F(DialogWindow, TypedNonAsciiIsStoredAsUtf8AndShownAgain) {
+  {
+    instance_owner instance = open();
+    HWND w = window(instance);
+    set_field(w, L"");
+    type(w, L"\u00E9");
+    EXPECT_EQ(instance->state_flags(), 9u);
+    instance->apply_changes();
+  }
+  EXPECT_EQ(std::string(cfg_title_pattern.text_ptr()), "\xC3\xA9");
+  EXPECT_EQ(saved_settings(), record(enabled_id, "\x01") + record(pattern_id, "\xC3\xA9"));
+  instance_owner reopened = open();
+  EXPECT_EQ(field_text(window(reopened)), L"\u00E9");
+  EXPECT_EQ(reopened->state_flags(), 8u);
+}
+
+TEST_F(DialogWindow, ResetStoresAndShowsTheDefaults) {
+  cfg_enabled.value = 0;
+  cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);
+  instance_owner instance = open();
+  HWND w = window(instance);
+  EXPECT_EQ(field_text(w), L"%artist%");
+  set_field(w, L"half typed");
+  const int before = listener.notifications;
+  instance->reset_to_defaults();
+  EXPECT_EQ(listener.notifications, before + 2) << "the field's own change and the reset's";
+  EXPECT_EQ(cfg_enabled.value, 1u);
+  EXPECT_EQ(std::string(cfg_title_pattern.text_ptr()), "%title% - %album%");
+  EXPECT_EQ(field_text(w), L"%title% - %album%");
+  EXPECT_EQ(IsDlgButtonChecked(w, IDC_SEND_ENABLED), static_cast<UINT>(BST_CHECKED));
+  EXPECT_EQ(instance->state_flags(), 8u);
+}
+
+TEST_F(DialogWindow, FlagByteTwoShowsCheckedAndCountsAsChangedUntilApplied) {
+  cfg_enabled.value = 2;
+  instance_owner instance = open();
+  EXPECT_EQ(IsDlgButtonChecked(window(instance), IDC_SEND_ENABLED), static_cast<UINT>(BST_CHECKED));
+  EXPECT_EQ(instance->state_flags(), 9u);
+  instance->apply_changes();
+  EXPECT_EQ(cfg_enabled.value, 1u);
+  EXPECT_EQ(instance->state_flags(), 8u);
+}
+
+TEST_F(DialogWindow, TwoInstancesEachWithOneReference) {
+  instance_owner first = open();
+  instance_owner second = open();
+  EXPECT_NE(first.get(), second.get());
+  EXPECT_NE(window(first), window(second));
+  EXPECT_EQ(first->add_ref(), 2);
+  EXPECT_EQ(first->release(), 1);
+  EXPECT_EQ(second->add_ref(), 2);
+  EXPECT_EQ(second->release(), 1);
+  EXPECT_EQ(listener.count, 3);
+  first.reset();
+  second.reset();
+  EXPECT_EQ(listener.count, 1) << "each instance releases its listener when it goes";
+}
+
+TEST_F(DialogWindow, InstanceAnswersOnlyItsOwnClass) {
+  instance_owner instance = open();
+  service_base* out = nullptr;
+  EXPECT_FALSE(instance->query_class(out, preferences_page_class_guid));
+  EXPECT_EQ(out, nullptr);
+  EXPECT_TRUE(instance->query_class(out, preferences_page_instance_class_guid));
+  EXPECT_EQ(out, static_cast<service_base*>(instance.get()));
+  out->release();
+}
+
+TEST_F(DialogWindow, ParentThatCannotHoldAChildRaisesWin32Error) {
+  HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  DestroyWindow(gone);
+  listener.add_ref();
+  try {
+    page.make_instance(gone, &listener);
+    FAIL() << "an instance came into being";
+  } catch (const exception_win32& e) {
+    EXPECT_EQ(e.code, static_cast<std::uint32_t>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_GT(std::string(e.what()).size(), 0u);
+  }
+  EXPECT_EQ(listener.count, 1);
+}
+
+TEST_F(DialogWindow, FailureWhileFillingTheControlsDoesNotCrossTheDialogProcedure) {
+  throwing_listener failing;
+  failing.add_ref();
+  try {
+    page.make_instance(parent.get(), &failing);
+    FAIL() << "an instance came into being";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "listener failed");
+  }
+  EXPECT_EQ(failing.count, 1);
+  EXPECT_EQ(GetWindow(parent.get(), GW_CHILD), nullptr) << "the half-made page is gone";
+}
+
+TEST_F(DialogWindow, FailureDuringAResetReachesTheCaller) {
+  throwing_listener failing;
+  failing.armed = false;
+  failing.add_ref();
+  instance_owner instance(page.make_instance(parent.get(), &failing));
+  failing.armed = true;
+  EXPECT_THROW(instance->reset_to_defaults(), std::runtime_error);
+  failing.armed = false;
+  instance.reset();
+  EXPECT_EQ(failing.count, 1);
+}
+
+TEST_F(DialogWindow, AfterTheWindowIsGoneThePageIsInert) {
+  cfg_enabled.value = 0;
+  cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);
+  instance_owner instance = open();
+  DestroyWindow(window(instance));
+  EXPECT_EQ(instance->window_handle(), nullptr);
+  instance->apply_changes();
+  instance->reset_to_defaults();
+  EXPECT_EQ(cfg_enabled.value, 0u);
+  EXPECT_EQ(std::string(cfg_title_pattern.text_ptr()), "%artist%");
+  EXPECT_EQ(instance->state_flags(), 8u);
+}
+
+TEST_F(DialogWindow, ReleasingWithTheWindowStillThereDestroysIt) {
+  listener.add_ref();
+  preferences_page_instance* instance = page.make_instance(parent.get(), &listener);
+  HWND w = static_cast<HWND>(instance->window_handle());
+  ASSERT_TRUE(IsWindow(w));
+  instance->release();
+  EXPECT_FALSE(IsWindow(w));
+  EXPECT_EQ(listener.count, 1);
+}
+
+TEST(PageIdentity, NameAndIdentifiers) {
+  service_impl_single_t<preferences_page_myimpl> page;
+  EXPECT_STREQ(page.display_name(), "Chirpline");
+  const guid id = page.page_guid(), parent = page.parent_guid();
+  EXPECT_EQ(id, (guid{0x439C0C97, 0x84BE, 0x4E39, {0x96, 0x85, 0x55, 0xB4, 0xCC, 0x69, 0x47, 0x8B}}));
+  EXPECT_EQ(parent, (guid{0x6AAA67B6, 0x732F, 0x4967, {0x89, 0x9A, 0x18, 0xC5, 0xF8, 0xC7, 0x00, 0x17}}));
+  EXPECT_EQ(page.release(), 1);
+  EXPECT_EQ(page.add_ref(), 1);
+}
