@@ -4,7 +4,8 @@
 #include "shell/service.h"
 
 void console_print(const char* text) {
-  if (!services_ready()) return;
+  // An empty line says nothing; no console ever receives one.
+  if (!services_ready() || text == nullptr || *text == '\0') return;
   for_each_service(console_class_guid, [text](service_base* service) {
     static_cast<console_service*>(service)->print(text, pfc::infinite_length);
   });

@@ -96,8 +96,8 @@ TEST_F(console_lines, an_empty_line_is_never_emitted) {
   console_line();
   console_line() << ""
                  << "";
-  console_print(""); // the print itself passes on what it is given
-  EXPECT_EQ(g_printed, printed({""}));
+  console_print("");
+  EXPECT_TRUE(g_printed.empty());
 }
 
 TEST_F(console_lines, are_dropped_before_the_services_are_ready_and_after_they_are_gone) {
