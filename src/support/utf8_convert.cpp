@@ -104,7 +104,15 @@ std::size_t decode_utf16_sequence(const char16_t* text, std::uint32_t& code_poin
 std::size_t utf8_to_utf16_size(const char* text) noexcept {
   std::size_t units = 1;
   std::uint32_t c;
-  while (std::size_t len = decode_utf8_sequence_bounded(text, no_bound, c)) {
+  for (;;) {
+    // ASCII needs no decoding; it is most of what passes through here.
+    if (static_cast<unsigned char>(*text) - 1u < 0x7Fu) {
+      ++text;
+      ++units;
+      continue;
+    }
+    const std::size_t len = decode_utf8_sequence_bounded(text, no_bound, c);
+    if (len == 0) break;
     if (c == 0) break;
     text += len;
     units += (c >= 0x10000 && c <= 0x10FFFF) ? 2 : 1;
@@ -115,7 +123,15 @@ std::size_t utf8_to_utf16_size(const char* text) noexcept {
 std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept {
   std::size_t k = 0;
   std::uint32_t c;
-  while (std::size_t len = decode_utf8_sequence(text, c)) {
+  for (;;) {
+    const unsigned lead = static_cast<unsigned char>(*text);
+    if (lead - 1u < 0x7Fu) {
+      out[k++] = static_cast<char16_t>(lead);
+      ++text;
+      continue;
+    }
+    const std::size_t len = decode_utf8_sequence(text, c);
+    if (len == 0) break;
     if (c == 0) break;
     text += len;
     if (c < 0x10000) {
@@ -149,6 +165,10 @@ std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text)
   std::size_t written = 0;
   std::uint32_t c;
   while (written < capacity) {
+    if (static_cast<std::uint32_t>(*text) - 1u < 0x7Fu) {
+      out[written++] = static_cast<char>(*text++);
+      continue;
+    }
     const std::size_t len = decode_utf16_sequence(text, c);
     if (len == 0 || c == 0) break;
     text += len;

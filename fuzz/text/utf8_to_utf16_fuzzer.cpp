@@ -1,0 +1,55 @@
+// UTF-8 text from outside (a settings file, a typed pattern) must never make
+// the conversion read past its terminator or bound, or write past the size
+// function's answer; the size function and the conversion must agree.
+#include "support/utf8_convert.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+struct free_deleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T> std::unique_ptr<T[], free_deleter> exact(std::size_t count) {
+  // Exactly sized heap blocks: AddressSanitizer sees any byte beyond them.
+  return std::unique_ptr<T[], free_deleter>(static_cast<T*>(std::malloc(count * sizeof(T))));
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // The whole input as a terminated text (stopping at any zero inside it).
+  auto text = exact<char>(size + 1);
+  std::memcpy(text.get(), data, size);
+  text[size] = '\0';
+
+  const std::size_t units = pfc::utf8_to_utf16_size(text.get());
+  if (units < 1 || units > size + 1) std::abort();
+  auto out = exact<char16_t>(units);
+  const std::size_t written = pfc::utf8_to_utf16(out.get(), text.get());
+  if (written + 1 != units || out[written] != 0) std::abort();
+  for (std::size_t i = 0; i < written; ++i)
+    if (out[i] == 0) std::abort();
+
+  // Sequence by sequence: the bounded decoder with the exact remaining length
+  // (no terminator in reach) agrees with the unbounded one wherever the
+  // sequence fits, and reads nothing beyond the bound.
+  const std::size_t length = std::strlen(text.get());
+  auto unterminated = exact<char>(length == 0 ? 1 : length);
+  std::memcpy(unterminated.get(), text.get(), length);
+  std::size_t at = 0;
+  while (at < length) {
+    std::uint32_t bounded_cp = 0, free_cp = 0;
+    const std::size_t bounded = pfc::decode_utf8_sequence_bounded(unterminated.get() + at, length - at, bounded_cp);
+    const std::size_t unbounded = pfc::decode_utf8_sequence(text.get() + at, free_cp);
+    if (bounded != unbounded || bounded_cp != free_cp) std::abort();
+    if (unbounded == 0) break;
+    char again[6];
+    // Everything decoded re-encodes to some form of at most the same length.
+    const std::size_t n = pfc::encode_utf8_sequence(free_cp, again);
+    if (n == 0 || n > unbounded) std::abort();
+    at += unbounded;
+  }
+  return 0;
+}
