@@ -33,3 +33,4 @@ extern const std::size_t host_command_count;
 int run_info(host_session& session, const std::vector<std::wstring>& args);
 int run_about(host_session& session, const std::vector<std::wstring>& args);
 int run_play(host_session& session, const std::vector<std::wstring>& args);
+int run_prefs(host_session& session, const std::vector<std::wstring>& args);
