@@ -86,7 +86,9 @@ public:
     SendMessageW(pages_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     SendMessageW(pages_, LB_SETCURSEL, 1, 0);
     text_sink help;
-    if (page_.help_url(help)) help_ = child(L"STATIC", to_wide(help.text()).c_str(), SS_LEFT, 180, 326, 520, 20, 0);
+    if (page_.help_url(help))
+      help_ = child(L"STATIC", to_wide(help.text()).c_str(), SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS | SS_NOPREFIX, 180,
+                    330, 510, 18, 0);
     reset_ = child(L"BUTTON", L"Reset page", BS_PUSHBUTTON | WS_TABSTOP, 180, 358, 100, 26, id_reset);
     apply_ = child(L"BUTTON", L"Apply", BS_PUSHBUTTON | WS_TABSTOP, 496, 358, 90, 26, id_apply);
     close_ = child(L"BUTTON", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP, 596, 358, 90, 26, id_close);
@@ -180,6 +182,7 @@ public:
                 IsWindowEnabled(apply_) ? "enabled" : "disabled",
                 IsDlgButtonChecked(page_window_, page_check_box) == BST_CHECKED ? "checked" : "unchecked",
                 to_utf8(text).c_str());
+    std::fflush(stdout); // a script watching the output learns that the window is up
   }
 
 private:
