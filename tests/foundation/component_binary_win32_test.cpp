@@ -1,0 +1,410 @@
+// The real cor_chirpline.dll driven by a host that knows only the host
+// declarations: the entry point, the client interface by slot number, the
+// factory chain read word by word, and exceptions raised inside the component
+// caught by the host.
+#include "binary_host_win32.h"
+#include "host/console.h"
+#include "host/identity.h"
+#include "host/playback.h"
+#include "host/preferences.h"
+#include "host/settings_stream.h"
+#include "host/titleformat.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The order in which the host must meet the component's factories.
+const guid* const required_chain_order[] = {&play_callback_static_class_guid, &preferences_page_class_guid,
+                                            &componentversion_class_guid, &component_installation_validator_class_guid};
+
+// -- host-side objects --
+
+class host_text final : public pfc::string_base {
+public:
+  std::string text;
+  void append_text(const char* t, std::uint32_t max_len) override { text.append(t, count(t, max_len)); }
+  const char* text_ptr() const override { return text.c_str(); }
+  void assign_text(const char* t, std::uint32_t max_len) override { text.assign(t, count(t, max_len)); }
+  void cut_to_length(std::uint32_t len) override {
+    if (len < text.size()) text.resize(len);
+  }
+  std::uint32_t text_length() const override { return static_cast<std::uint32_t>(text.size()); }
+  char* open_buffer(std::uint32_t n) override {
+    text.assign(n, '\0');
+    return text.data();
+  }
+  void close_buffer() override { text.resize(std::strlen(text.c_str())); }
+
+private:
+  static std::size_t count(const char* t, std::uint32_t max_len) {
+    std::size_t n = 0;
+    while (t != nullptr && n < max_len && t[n] != '\0')
+      ++n;
+    return n;
+  }
+};
+
+// A host service living on the test's stack; its count shows what the
+// component took and gave back.
+template <typename Interface> class host_service : public Interface {
+public:
+  std::int32_t add_ref() override { return ++count; }
+  std::int32_t release() override { return --count; }
+  bool query_class(service_base*&, const guid&) override { return false; }
+  std::int32_t count = 0;
+};
+
+class host_script final : public host_service<titleformat_script> {};
+
+class host_compiler final : public host_service<titleformat_compiler> {
+public:
+  bool compile_pattern(titleformat_script*& out_script, const char*) override {
+    script.add_ref();
+    if (out_script != nullptr) out_script->release();
+    out_script = &script;
+    return true;
+  }
+  host_script script;
+};
+
+class host_track final : public host_service<track_handle> {
+public:
+  const char* track_location() override { return "memory://track"; }
+  bool render_title(void*, pfc::string_base& out_text, titleformat_script*, void*) override {
+    out_text.assign_text("A Song", 6);
+    return true;
+  }
+};
+
+class host_console final : public host_service<console_service> {
+public:
+  void print(const char* text, std::uint32_t length) override {
+    lines.push_back(length == 0xFFFFFFFFu ? std::string(text) : std::string(text, length));
+  }
+  std::vector<std::string> lines;
+};
+
+// The host's directory: services by class; the host takes part in the
+// reference rules (a slot's old reference is released on replacement).
+class test_host final : public host_api {
+public:
+  void offer(const guid& class_guid, service_base* service) { class_of(class_guid).second.push_back(service); }
+  std::uint32_t find_class(const guid& class_guid) override {
+    ++lookups;
+    class_of(class_guid);
+    for (std::size_t i = 0; i < classes.size(); ++i)
+      if (classes[i].first == class_guid) return static_cast<std::uint32_t>(i + 1);
+    return 0;
+  }
+  bool create_instance(service_base*& out_ref, std::uint32_t handle, std::uint32_t index) override {
+    if (handle == 0 || handle > classes.size() || index >= classes[handle - 1].second.size()) return false;
+    service_base* s = classes[handle - 1].second[index];
+    s->add_ref();
+    if (out_ref != nullptr) out_ref->release();
+    out_ref = s;
+    return true;
+  }
+  std::uint32_t count_instances(std::uint32_t handle) override {
+    if (handle == 0 || handle > classes.size()) return 0;
+    return static_cast<std::uint32_t>(classes[handle - 1].second.size());
+  }
+  int lookups = 0;
+
+private:
+  std::pair<guid, std::vector<service_base*>>& class_of(const guid& class_guid) {
+    for (auto& c : classes)
+      if (c.first == class_guid) return c;
+    classes.push_back({class_guid, {}});
+    return classes.back();
+  }
+  std::vector<std::pair<guid, std::vector<service_base*>>> classes;
+};
+
+class no_abort final : public abort_handle {
+public:
+  bool abort_requested() override { return false; }
+};
+class abort_now final : public abort_handle {
+public:
+  bool abort_requested() override { return true; }
+};
+
+class memory_writer final : public settings_writer {
+public:
+  void write_bytes(const void* data, std::uint32_t count, abort_handle&) override {
+    bytes.append(static_cast<const char*>(data), count);
+  }
+  std::string bytes;
+};
+
+class memory_reader final : public settings_reader {
+public:
+  explicit memory_reader(std::string data) : bytes(std::move(data)) {}
+  std::uint32_t read_some(void* buffer, std::uint32_t count, abort_handle&) override {
+    const std::size_t n = std::min<std::size_t>(count, bytes.size() - at);
+    std::memcpy(buffer, bytes.data() + at, n);
+    at += n;
+    return static_cast<std::uint32_t>(n);
+  }
+  void read_exact(void* buffer, std::uint32_t count, abort_handle& abort) override {
+    if (read_some(buffer, count, abort) != count) throw std::runtime_error("host stream ended");
+  }
+  std::uint64_t skip_some(std::uint64_t count, abort_handle&) override {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, bytes.size() - at));
+    at += n;
+    return n;
+  }
+  void skip_exact(std::uint64_t count, abort_handle& abort) override {
+    if (skip_some(count, abort) != count) throw std::runtime_error("host stream ended");
+  }
+  std::string bytes;
+  std::size_t at = 0;
+};
+
+// A stream that fails on the host's side while the component is reading it.
+class failing_reader final : public settings_reader {
+public:
+  std::uint32_t read_some(void*, std::uint32_t, abort_handle&) override { throw std::runtime_error("disk gone"); }
+  void read_exact(void*, std::uint32_t, abort_handle&) override { throw std::runtime_error("disk gone"); }
+  std::uint64_t skip_some(std::uint64_t, abort_handle&) override { throw std::runtime_error("disk gone"); }
+  void skip_exact(std::uint64_t, abort_handle&) override { throw std::runtime_error("disk gone"); }
+};
+
+// The settings record that switches sending to mIRC off: the flag's
+// identifier {D199EB67-EF98-4FC6-970C-2E6C38329405}, size 1, value 0.
+std::string sending_off_record() {
+  const unsigned char record[] = {0x67, 0xEB, 0x99, 0xD1, 0x98, 0xEF, 0xC6, 0x4F, 0x97, 0x0C, 0x2E,
+                                  0x6C, 0x38, 0x32, 0x94, 0x05, 1,    0,    0,    0,    0};
+  return std::string(reinterpret_cast<const char*>(record), sizeof record);
+}
+
+// -- the fixture: one load of the DLL per test --
+
+class ComponentBinary : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_NE(library.module(), nullptr) << "cor_chirpline.dll did not load";
+    const corvane_get_interface_fn entry = library.entry_point();
+    ASSERT_NE(entry, nullptr) << "corvane_get_interface is not exported";
+    client = entry(&host, library.module());
+    ASSERT_NE(client, nullptr);
+  }
+
+  // Factory nodes read as the host reads them: three words each.
+  struct node_words {
+    const void* table;
+    const void* next;
+    const guid* class_guid;
+  };
+  std::vector<const void*> chain() const {
+    std::vector<const void*> nodes;
+    for (const void* node = call_slot<const void*>(client, 1); node != nullptr && nodes.size() < 16;
+         node = static_cast<const node_words*>(node)->next)
+      nodes.push_back(node);
+    return nodes;
+  }
+  // The one service of the component's factory registered under class_guid.
+  service_base* service_of(const guid& class_guid) const {
+    for (const void* node : chain())
+      if (*static_cast<const node_words*>(node)->class_guid == class_guid) {
+        service_base* out = nullptr;
+        call_slot<void>(node, 0, &out);
+        return out;
+      }
+    return nullptr;
+  }
+  play_callback_static* playback() const {
+    return static_cast<play_callback_static*>(service_of(play_callback_static_class_guid));
+  }
+
+  component_library library;
+  test_host host;
+  component_client* client = nullptr;
+  no_abort keep_going;
+};
+
+TEST_F(ComponentBinary, ClientSlotsInOrder) {
+  EXPECT_EQ(call_slot<std::uint32_t>(client, 0), 76u);
+  EXPECT_EQ(call_slot<const void*>(client, 1), static_cast<const void*>(client->first_factory()));
+  EXPECT_FALSE(call_slot<bool>(client, 6));
+  memory_writer out;
+  call_slot<void>(client, 2, static_cast<settings_writer*>(&out), static_cast<abort_handle*>(&keep_going));
+  memory_reader in(out.bytes);
+  call_slot<void>(client, 3, static_cast<settings_reader*>(&in), static_cast<abort_handle*>(&keep_going));
+  EXPECT_EQ(in.at, out.bytes.size()) << "load_settings should read back all that save_settings wrote";
+  call_slot<void>(client, 5, true);
+  call_slot<void>(client, 5, false);
+  EXPECT_EQ(call_slot<std::uint32_t>(client, 0), 76u);
+  EXPECT_EQ(client->client_version(), 76u);
+  EXPECT_FALSE(client->is_debug_build());
+}
+
+TEST_F(ComponentBinary, SecondEntryCallReplacesTheHost) {
+  auto* track_callback = playback();
+  if (track_callback == nullptr) GTEST_SKIP() << "no playback callback registered yet";
+  test_host other;
+  host_compiler compiler;
+  other.offer(titleformat_compiler_class_guid, &compiler);
+  memory_reader settings(sending_off_record());
+  client->load_settings(settings, keep_going);
+  EXPECT_EQ(library.entry_point()(&other, library.module()), client);
+  host_track track;
+  track.add_ref(); // handed over with the call
+  static_cast<play_callback*>(track_callback)->on_new_track(&track);
+  EXPECT_EQ(host.lookups, 0);
+  EXPECT_GT(other.lookups, 0);
+  EXPECT_EQ(track.count, 0);
+  EXPECT_EQ(compiler.count, 0);
+  EXPECT_EQ(compiler.script.count, 0);
+}
+
+TEST_F(ComponentBinary, FactoryChainInRequiredOrder) {
+  const std::vector<const void*> nodes = chain();
+  ASSERT_LT(nodes.size(), 16u) << "the chain does not end";
+  std::size_t position = 0;
+  for (const void* node : nodes) {
+    const node_words& words = *static_cast<const node_words*>(node);
+    EXPECT_EQ(module_of(node), library.module()) << "node outside the component";
+    EXPECT_EQ(module_of(words.table), library.module()) << "table outside the component";
+    EXPECT_EQ(module_of(words.class_guid), library.module()) << "class identifier outside the component";
+    std::size_t rank = 0;
+    while (rank < 4 && *required_chain_order[rank] != *words.class_guid)
+      ++rank;
+    ASSERT_LT(rank, 4u) << "unexpected factory class";
+    EXPECT_GE(rank, position) << "factory out of order";
+    position = rank + 1;
+  }
+  EXPECT_LE(nodes.size(), 4u);
+  std::printf("[ note     ] %u of 4 factories registered\n", static_cast<unsigned>(nodes.size()));
+}
+
+TEST_F(ComponentBinary, FactoriesYieldOneUncountedObject) {
+  constexpr guid nobody = {0xDEADBEEF, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+  for (const void* node : chain()) {
+    const guid& cls = *static_cast<const node_words*>(node)->class_guid;
+    service_base* first = nullptr;
+    service_base* second = nullptr;
+    call_slot<void>(node, 0, &first);
+    call_slot<void>(node, 0, &second);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(call_slot<std::int32_t>(first, 0), 1); // release
+    EXPECT_EQ(call_slot<std::int32_t>(first, 1), 1); // add_ref
+    service_base* out = nullptr;
+    EXPECT_TRUE(call_slot<bool>(first, 2, &out, &cls)); // query_class
+    EXPECT_EQ(out, first);
+    service_base* untouched = reinterpret_cast<service_base*>(0x1234);
+    EXPECT_FALSE(call_slot<bool>(first, 2, &untouched, &nobody));
+    EXPECT_EQ(untouched, reinterpret_cast<service_base*>(0x1234));
+  }
+}
+
+TEST_F(ComponentBinary, ModulePathIsCopiedAndNullIsEmpty) {
+  auto* version = static_cast<componentversion*>(service_of(componentversion_class_guid));
+  auto* validator =
+      static_cast<component_installation_validator*>(service_of(component_installation_validator_class_guid));
+  if (version == nullptr || validator == nullptr) GTEST_SKIP() << "identity services not registered yet";
+  host_text name;
+  version->report_file_name(name);
+  EXPECT_EQ(name.text, "");
+  EXPECT_FALSE(validator->check_installation());
+
+  char path[] = "C:\\Corvane\\components\\cor_chirpline.dll";
+  char file[] = "cor_chirpline.dll";
+  call_slot<void>(client, 4, static_cast<const char*>(path), static_cast<const char*>(file));
+  std::memset(path, 'x', sizeof path - 1);
+  std::memset(file, 'x', sizeof file - 1);
+  version->report_file_name(name);
+  EXPECT_EQ(name.text, "cor_chirpline.dll");
+  EXPECT_TRUE(validator->check_installation());
+
+  client->set_module_path(nullptr, nullptr);
+  version->report_file_name(name);
+  EXPECT_EQ(name.text, "");
+  EXPECT_FALSE(validator->check_installation());
+  client->set_module_path("", "");
+  EXPECT_FALSE(validator->check_installation());
+}
+
+TEST_F(ComponentBinary, ServicesReadyGatesTheConsole) {
+  auto* track_callback = playback();
+  if (track_callback == nullptr) GTEST_SKIP() << "no playback callback registered yet";
+  host_compiler compiler;
+  host_console console;
+  host.offer(titleformat_compiler_class_guid, &compiler);
+  host.offer(console_class_guid, &console);
+  memory_reader settings(sending_off_record());
+  client->load_settings(settings, keep_going);
+  host_track track;
+  track.add_ref();
+  static_cast<play_callback*>(track_callback)->on_new_track(&track);
+  EXPECT_TRUE(console.lines.empty());
+  call_slot<void>(client, 5, true);
+  track.add_ref();
+  static_cast<play_callback*>(track_callback)->on_new_track(&track);
+  ASSERT_FALSE(console.lines.empty());
+  EXPECT_NE(console.lines.back().find("A Song"), std::string::npos);
+  const std::size_t lines = console.lines.size();
+  call_slot<void>(client, 5, false);
+  track.add_ref();
+  static_cast<play_callback*>(track_callback)->on_new_track(&track);
+  EXPECT_EQ(console.lines.size(), lines);
+  EXPECT_EQ(track.count, 0);
+  EXPECT_EQ(console.count, 0);
+}
+
+// An exception raised inside the component reaches the host's handler with
+// its message, and the component gives back what it held on the way out.
+TEST_F(ComponentBinary, ComponentExceptionsReachTheHost) {
+  abort_now stop;
+  memory_writer out;
+  try {
+    client->save_settings(out, stop);
+    ADD_FAILURE() << "save_settings ignored the abort";
+  } catch (const std::exception& e) {
+    EXPECT_STREQ(e.what(), "User abort");
+  }
+
+  failing_reader broken;
+  try {
+    client->load_settings(broken, keep_going);
+    ADD_FAILURE() << "the host's stream error vanished";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "disk gone");
+  }
+
+  auto* track_callback = playback();
+  if (track_callback == nullptr) GTEST_SKIP() << "no playback callback registered yet";
+  host_track track;
+  track.add_ref();
+  try {
+    static_cast<play_callback*>(track_callback)->on_new_track(&track);
+    ADD_FAILURE() << "no exception without a title-format compiler";
+  } catch (const std::exception& e) {
+    EXPECT_STREQ(e.what(), "Service not found");
+  }
+  EXPECT_EQ(track.count, 0);
+
+  host_compiler one, two;
+  host.offer(titleformat_compiler_class_guid, &one);
+  host.offer(titleformat_compiler_class_guid, &two);
+  track.add_ref();
+  try {
+    static_cast<play_callback*>(track_callback)->on_new_track(&track);
+    ADD_FAILURE() << "no exception with two title-format compilers";
+  } catch (const std::exception& e) {
+    EXPECT_STREQ(e.what(), "Service duplicated");
+  }
+  EXPECT_EQ(track.count, 0);
+  EXPECT_EQ(one.count + two.count, 0);
+}
+
+} // namespace
