@@ -97,11 +97,14 @@ void save_pattern(benchmark::State& state) {
   const std::string pattern(static_cast<std::size_t>(state.range(0)), 'p');
   cfg_title_pattern.assign_text(pattern.c_str(), static_cast<std::uint32_t>(pattern.size()));
   never_abort abort;
+  std::uint64_t written = 0;
   for (auto _ : state) {
     counting_writer writer;
     client().save_settings(writer, abort);
-    benchmark::DoNotOptimize(writer.written);
+    written = writer.written;
+    benchmark::DoNotOptimize(written);
   }
+  if (written != 21 + 20 + pattern.size()) state.SkipWithError("stream has the wrong size");
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
   state.SetComplexityN(state.range(0));
 }
