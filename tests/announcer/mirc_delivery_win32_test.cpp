@@ -1,0 +1,272 @@
+// Delivery to a real second process under Wine: the mIRC stand-in's windows
+// and its reading of the named block, driven through the playback callback or
+// straight through the delivery.
+#include "announcer/mirc_delivery.h"
+#include "announcer/play_callback_mirc.h"
+#include "announcer_test_host.h"
+#include "component_module_win32.h"
+#include "standin_process_win32.h"
+#include "text_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+const std::string found_line = "Chirpline: found mirc window";
+const std::string success_line = "Chirpline: Successful";
+const std::string no_window_line = "Error: no mIRC window found; track not announced";
+
+class MircDelivery : public testing::Test {
+protected:
+  void play(const std::string& title, const std::string& album) {
+    auto track = host.make_track(title, album);
+    track->add_ref();
+    static_cast<play_callback&>(callback).on_new_track(track.get());
+  }
+  void expect_no_block_left() {
+    EXPECT_FALSE(shared_block_exists(L"mIRC"));
+    EXPECT_FALSE(shared_block_exists(L"mIRC1"));
+  }
+
+  announcer_test_host host;
+  service_impl_single_t<play_callback_mirc> callback;
+};
+
+TEST_F(MircDelivery, EachEnabledTrackArrivesByteForByte) {
+  mirc_standin mirc;
+  play("Windowlicker", "Windowlicker EP");
+  play("J\xC3\xB3ga", "Homogenic");
+  play("\xE5\xA4\x9C\xE3\x81\xAB\xE9\xA7\x86\xE3\x81\x91\xE3\x82\x8B", "THE BOOK \xF0\x9F\x8E\xB5");
+  EXPECT_EQ(mirc.received(),
+            (std::vector<std::string>{"/me is playing: Windowlicker - Windowlicker EP",
+                                      "/me is playing: J\xC3\xB3ga - Homogenic",
+                                      "/me is playing: \xE5\xA4\x9C\xE3\x81\xAB\xE9\xA7\x86\xE3\x81\x91\xE3\x82\x8B - "
+                                      "THE BOOK \xF0\x9F\x8E\xB5"}));
+  EXPECT_EQ(host.count_lines(found_line), 3u);
+  EXPECT_EQ(host.count_lines(success_line), 3u);
+  EXPECT_EQ(host.lines()[0], "Chirpline: Windowlicker - Windowlicker EP");
+  expect_no_block_left();
+}
+
+TEST_F(MircDelivery, DisabledSendsNothing) {
+  mirc_standin mirc;
+  cfg_enabled.value = 0;
+  play("Not sent", "A");
+  expect_no_block_left();
+  cfg_enabled.value = 1;
+  play("Sent", "B");
+  EXPECT_EQ(mirc.received(), std::vector<std::string>{"/me is playing: Sent - B"});
+  EXPECT_EQ(host.count_lines("Chirpline: Not sent - A"), 1u);
+  EXPECT_EQ(host.count_lines(found_line), 1u);
+}
+
+TEST_F(MircDelivery, NoMircIsAnErrorAndLeavesNoBlock) {
+  deliver_command("/me is playing: nobody listens");
+  EXPECT_EQ(host.lines(), std::vector<std::string>{no_window_line});
+  expect_no_block_left();
+}
+
+TEST_F(MircDelivery, AMircWindowWithoutItsChildrenIsAnError) {
+  {
+    mirc_standin mirc(L"--shape no-mdiclient");
+    deliver_command("/me is playing: x");
+  }
+  {
+    mirc_standin mirc(L"--shape empty-mdiclient");
+    deliver_command("/me is playing: y");
+  }
+  EXPECT_EQ(host.lines(), (std::vector<std::string>{
+                              found_line, "Error: the mIRC window has no MDIClient window; track not announced",
+                              found_line, "Error: mIRC's MDIClient window has no child window; track not announced"}));
+  expect_no_block_left();
+}
+
+TEST_F(MircDelivery, OnlyTheFirstOfTwoMircsGetsTheCommand) {
+  mirc_standin first, second;
+  deliver_command("/me is playing: once");
+  const auto a = first.received(), b = second.received();
+  EXPECT_EQ(a.size() + b.size(), 1u);
+  EXPECT_EQ((a.empty() ? b : a), std::vector<std::string>{"/me is playing: once"});
+  EXPECT_EQ(host.lines(), (std::vector<std::string>{found_line, success_line}));
+}
+
+TEST_F(MircDelivery, ClassNameMatchesInAnyCaseButNotAsAPrefix) {
+  {
+    mirc_standin upper(L"--class MIRC");
+    deliver_command("/me is playing: upper");
+    EXPECT_EQ(upper.received(), std::vector<std::string>{"/me is playing: upper"});
+  }
+  {
+    mirc_standin longer(L"--class mIRCx");
+    deliver_command("/me is playing: longer");
+    EXPECT_TRUE(longer.received().empty());
+  }
+  EXPECT_EQ(host.lines(), (std::vector<std::string>{found_line, success_line, no_window_line}));
+}
+
+TEST_F(MircDelivery, HostileTagsArriveAsOneHarmlessCommand) {
+  mirc_standin mirc;
+  play("Song | /quit\r\n/exit", "x\x01y\x7Fz");
+  EXPECT_EQ(mirc.received(), std::vector<std::string>{"/me is playing: Song \xC2\xA6 /quit  /exit - x y z"});
+  EXPECT_EQ(host.lines().at(0), "Chirpline: Song | /quit\r\n/exit - x\x01y\x7Fz");
+}
+
+TEST_F(MircDelivery, AnOverlongCommandArrivesCutAtACharacterBoundary) {
+  mirc_standin mirc;
+  std::string title = "a";
+  while (title.size() < 5000)
+    title += "\xE5\xA4\x9C"; // three bytes each
+  play(title, "album");
+  const std::string command = "/me is playing: " + title + " - album";
+  const auto received = mirc.received();
+  ASSERT_EQ(received.size(), 1u);
+  // 16 + 1 ASCII bytes, then whole three-byte characters up to 4095 bytes.
+  EXPECT_EQ(received[0].size(), 17u + (4095u - 17u) / 3u * 3u);
+  EXPECT_EQ(received[0], command.substr(0, received[0].size()));
+  EXPECT_EQ(host.count_lines("Chirpline: command cut from " + std::to_string(command.size()) + " to " +
+                             std::to_string(received[0].size()) + " bytes to fit mIRC's shared block"),
+            1u);
+  EXPECT_EQ(host.count_lines(success_line), 1u);
+}
+
+class held_block {
+public:
+  explicit held_block(const wchar_t* name) {
+    section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, name);
+    view_ = section_ ? static_cast<char*>(MapViewOfFile(section_, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
+    if (view_) std::memcpy(view_, "/echo someone else's command", 29);
+  }
+  ~held_block() {
+    if (view_) UnmapViewOfFile(view_);
+    if (section_) CloseHandle(section_);
+  }
+  held_block(const held_block&) = delete;
+  held_block& operator=(const held_block&) = delete;
+  std::string text() const { return view_ ? std::string(view_) : "<no block>"; }
+
+private:
+  HANDLE section_ = nullptr;
+  char* view_ = nullptr;
+};
+
+TEST_F(MircDelivery, ABusyBlockIsLeftAloneAndTheNextFreeNameUsed) {
+  mirc_standin mirc;
+  held_block busy(L"mIRC");
+  deliver_command("/me is playing: beside");
+  EXPECT_EQ(busy.text(), "/echo someone else's command");
+  EXPECT_EQ(mirc.received(), std::vector<std::string>{"/me is playing: beside"});
+  EXPECT_EQ(host.lines(), (std::vector<std::string>{found_line, success_line}));
+  EXPECT_FALSE(shared_block_exists(L"mIRC1"));
+}
+
+TEST_F(MircDelivery, WhenEveryBlockNameIsBusyNothingIsSent) {
+  mirc_standin mirc;
+  std::vector<std::unique_ptr<held_block>> busy;
+  busy.push_back(std::make_unique<held_block>(L"mIRC"));
+  for (wchar_t digit = L'1'; digit <= L'9'; ++digit) {
+    const wchar_t name[] = {L'm', L'I', L'R', L'C', digit, 0};
+    busy.push_back(std::make_unique<held_block>(name));
+  }
+  deliver_command("/me is playing: nowhere");
+  EXPECT_TRUE(mirc.received().empty());
+  EXPECT_EQ(host.lines(), std::vector<std::string>{
+                              "Error: the shared blocks mIRC and mIRC1 to mIRC9 are all in use; track not announced"});
+  for (const auto& b : busy)
+    EXPECT_EQ(b->text(), "/echo someone else's command");
+}
+
+TEST_F(MircDelivery, AHungMircDoesNotHoldThePlayerPastTheBound) {
+  mirc_standin mirc(L"--hang-ms 20000");
+  const auto start = std::chrono::steady_clock::now();
+  play("Hung", "X");
+  const auto waited =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(waited, static_cast<long long>(mirc_answer_timeout_ms) + 2000);
+  EXPECT_EQ(host.count_lines("Error: mIRC did not answer within " + std::to_string(mirc_answer_timeout_ms) + " ms"),
+            1u);
+  EXPECT_EQ(host.count_lines(success_line), 0u);
+  expect_no_block_left();
+}
+
+// A console line that cannot be built inside the window walk: the failure
+// stops the walk, leaves the platform's callback as a return value and is
+// raised again afterwards, with the block closed.
+TEST_F(MircDelivery, AFailureInsideTheWindowWalkReachesTheCaller) {
+  mirc_standin mirc;
+  pfc::set_allocation_hook([](std::size_t, void*) { return false; }, nullptr);
+  bool raised = false;
+  try {
+    deliver_command("/me is playing: never");
+  } catch (const std::bad_alloc& e) {
+    raised = true;
+    EXPECT_STREQ(e.what(), "bad allocation");
+  }
+  pfc::set_allocation_hook(nullptr, nullptr);
+  EXPECT_TRUE(raised);
+  EXPECT_TRUE(mirc.received().empty());
+  expect_no_block_left();
+}
+
+// --- through the real component and the stand-in player ---
+
+TEST(ComponentPlayback, ThePlayerPlaysAPlaylistIntoMirc) {
+  const std::wstring playlist = temporary_path(L"playlist");
+  {
+    std::FILE* f = _wfopen(playlist.c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("title: Windowlicker\nalbum: Windowlicker EP\n\n"
+               "title: J\xC3\xB3ga\n\n"
+               "title: Sweet | Sour\nalbum: one\n  two\n",
+               f);
+    std::fclose(f);
+  }
+  mirc_standin mirc;
+  program_result host = run_program(L"corvane-host.exe", L"play \"" + playlist + L"\"");
+  DeleteFileW(playlist.c_str());
+  host.out.erase(std::remove(host.out.begin(), host.out.end(), '\r'), host.out.end()); // its console is in text mode
+  EXPECT_EQ(host.exit_code, 0u) << host.err;
+  EXPECT_EQ(host.out, "Chirpline: Windowlicker - Windowlicker EP\n"
+                      "Chirpline: found mirc window\nChirpline: Successful\n"
+                      "Chirpline: J\xC3\xB3ga - ?\n"
+                      "Chirpline: found mirc window\nChirpline: Successful\n"
+                      "Chirpline: Sweet | Sour - one\ntwo\n"
+                      "Chirpline: found mirc window\nChirpline: Successful\n");
+  EXPECT_EQ(mirc.received(), (std::vector<std::string>{"/me is playing: Windowlicker - Windowlicker EP",
+                                                       "/me is playing: J\xC3\xB3ga - ?",
+                                                       "/me is playing: Sweet \xC2\xA6 Sour - one two"}));
+  EXPECT_NE(host.err.find("played 3 track(s)"), std::string::npos) << host.err;
+}
+
+TEST(ComponentPlayback, CompilerLookupFailuresCrossTheLibraryToTheHost) {
+  host_registry registry;
+  loaded_component component(program_folder() + L"cor_chirpline.dll", registry);
+  const auto services = component.services(play_callback_static_class_guid);
+  ASSERT_EQ(services.size(), 1u);
+  auto* callback_static = static_cast<play_callback_static*>(services[0].get());
+  EXPECT_EQ(callback_static->notification_mask(), 2u);
+  play_callback* callback = callback_static;
+
+  auto track = announcer_test_host::make_track("T", "A");
+  auto compiler = make_ledger_service<titleformat_compiler_standin>();
+  for (int compilers = 0; compilers <= 2; compilers += 2) {
+    registry.remove_all(titleformat_compiler_class_guid);
+    for (int i = 0; i < compilers; ++i)
+      registry.add(titleformat_compiler_class_guid, compiler.get());
+    track->add_ref();
+    std::string message = "<none>";
+    try {
+      callback->on_new_track(track.get());
+    } catch (const std::exception& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(message, compilers == 0 ? "Service not found" : "Service duplicated");
+    EXPECT_EQ(track->reference_count(), 1);
+  }
+  registry.remove_all(titleformat_compiler_class_guid);
+  EXPECT_EQ(compiler->reference_count(), 1);
+}
+
+} // namespace

@@ -1,0 +1,137 @@
+#include "standin_process_win32.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+unsigned g_serial = 0;
+
+class file_handle {
+public:
+  explicit file_handle(HANDLE h) : h_(h) {}
+  ~file_handle() {
+    if (h_ != INVALID_HANDLE_VALUE && h_ != nullptr) CloseHandle(h_);
+  }
+  file_handle(const file_handle&) = delete;
+  file_handle& operator=(const file_handle&) = delete;
+  HANDLE get() const { return h_; }
+
+private:
+  HANDLE h_;
+};
+
+HANDLE inheritable_file(const std::wstring& path) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+PROCESS_INFORMATION start(const std::wstring& program, const std::wstring& arguments, STARTUPINFOW& startup,
+                          bool inherit) {
+  const std::wstring path = program_folder() + program;
+  std::wstring command_line = L"\"" + path + L"\" " + arguments;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(path.c_str(), &command_line[0], nullptr, nullptr, inherit, 0, nullptr, nullptr, &startup,
+                      &process))
+    throw std::runtime_error("cannot start a test program (error " + std::to_string(GetLastError()) + ")");
+  return process;
+}
+
+} // namespace
+
+std::wstring temporary_path(const wchar_t* stem) {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  return std::wstring(folder) + L"chirpline-" + stem + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(++g_serial) + L".txt";
+}
+
+std::wstring program_folder() {
+  wchar_t self[MAX_PATH * 2];
+  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+  std::wstring path(self, n);
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+std::string read_whole_file(const std::wstring& path) {
+  std::string text;
+  if (std::FILE* f = _wfopen(path.c_str(), L"rb")) {
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+      text.append(buffer, n);
+    std::fclose(f);
+  }
+  return text;
+}
+
+std::vector<std::string> read_lines(const std::wstring& path) {
+  std::vector<std::string> lines;
+  const std::string text = read_whole_file(path);
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  if (start < text.size()) lines.push_back(text.substr(start) + "<no line end>");
+  return lines;
+}
+
+bool shared_block_exists(const wchar_t* name) {
+  HANDLE section = OpenFileMappingW(FILE_MAP_READ, FALSE, name);
+  if (section == nullptr) return false;
+  CloseHandle(section);
+  return true;
+}
+
+mirc_standin::mirc_standin(const std::wstring& arguments)
+    : out_path_(temporary_path(L"mirc-out")), ready_path_(temporary_path(L"mirc-ready")) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  process_ = start(L"mirc-standin.exe",
+                   L"--out \"" + out_path_ + L"\" --ready-file \"" + ready_path_ + L"\" " + arguments, startup, false);
+  for (int waited = 0; GetFileAttributesW(ready_path_.c_str()) == INVALID_FILE_ATTRIBUTES; waited += 20) {
+    if (WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0 || waited > 30000) {
+      stop();
+      throw std::runtime_error("the mIRC stand-in did not come up");
+    }
+  }
+}
+
+mirc_standin::~mirc_standin() { stop(); }
+
+void mirc_standin::stop() noexcept {
+  if (process_.hProcess) {
+    TerminateProcess(process_.hProcess, 0);
+    WaitForSingleObject(process_.hProcess, 10000);
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+    process_.hProcess = nullptr;
+  }
+  DeleteFileW(out_path_.c_str());
+  DeleteFileW(ready_path_.c_str());
+}
+
+program_result run_program(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
+  const std::wstring out_path = temporary_path(L"stdout"), err_path = temporary_path(L"stderr");
+  program_result result{};
+  {
+    file_handle out(inheritable_file(out_path)), err(inheritable_file(err_path));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out.get();
+    startup.hStdError = err.get();
+    PROCESS_INFORMATION process = start(program, arguments, startup, true);
+    if (WaitForSingleObject(process.hProcess, timeout_ms) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &result.exit_code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+  result.out = read_whole_file(out_path);
+  result.err = read_whole_file(err_path);
+  DeleteFileW(out_path.c_str());
+  DeleteFileW(err_path.c_str());
+  return result;
+}

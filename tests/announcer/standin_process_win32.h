@@ -1,0 +1,45 @@
+// Programs the Wine tests start beside themselves: the mIRC stand-in, waited
+// for until its windows exist and ended when the test is done, and the
+// stand-in player run to completion with its output kept.
+#pragma once
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+// A file name in the temporary folder, unique to this process and call.
+std::wstring temporary_path(const wchar_t* stem);
+// The folder of the running test program, with a trailing backslash.
+std::wstring program_folder();
+std::string read_whole_file(const std::wstring& path);
+// The file's lines, each without its line feed.
+std::vector<std::string> read_lines(const std::wstring& path);
+// True while a section of that name exists.
+bool shared_block_exists(const wchar_t* name);
+
+class mirc_standin {
+public:
+  // arguments: extra options for mirc-standin.exe (--class, --hang-ms, --shape).
+  explicit mirc_standin(const std::wstring& arguments = L"");
+  ~mirc_standin();
+  mirc_standin(const mirc_standin&) = delete;
+  mirc_standin& operator=(const mirc_standin&) = delete;
+
+  // Every command recorded so far, one per line.
+  std::vector<std::string> received() const { return read_lines(out_path_); }
+
+private:
+  void stop() noexcept;
+  std::wstring out_path_;
+  std::wstring ready_path_;
+  PROCESS_INFORMATION process_{};
+};
+
+struct program_result {
+  DWORD exit_code;
+  std::string out;
+  std::string err;
+};
+
+// Runs program (in the test's folder) with arguments and waits for it.
+program_result run_program(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms = 60000);
