@@ -90,6 +90,7 @@ int run_play(host_session& session, const std::vector<std::wstring>& args) {
     }
   }
   session.registry.remove_all(titleformat_compiler_class_guid);
+  compiler.reset();
   std::fprintf(stderr, "corvane-host: played %u track(s); host references taken %lld, released %lld\n", index,
                static_cast<long long>(host_references().taken.load()),
                static_cast<long long>(host_references().released.load()));
