@@ -1,0 +1,150 @@
+// announce-latency: how long the player waits per announced track, from the
+// new-track notification until the mIRC stand-in (another process) has read
+// the command, over many tracks; next to a bare program doing the same
+// block-and-message round trip with no component, the platform's floor.
+//
+// usage: announce-latency [TRACKS]   (default 1000; run under Wine with a display)
+#include "component_module_win32.h"
+#include "host/console.h"
+#include "host_ledger.h"
+#include "standin_process_win32.h"
+#include "titleformat_standin.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+class silent_console final : public console_service {
+public:
+  std::int32_t release() override { return 1; }
+  std::int32_t add_ref() override { return 1; }
+  bool query_class(service_base*&, const guid&) override { return false; }
+  void print(const char*, std::uint32_t) override {}
+};
+
+double now_us() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+struct summary {
+  double median, p99;
+};
+
+summary summarise(std::vector<double> samples) {
+  std::sort(samples.begin(), samples.end());
+  const auto at = [&](double q) {
+    return samples[std::min(samples.size() - 1, static_cast<std::size_t>(q * static_cast<double>(samples.size())))];
+  };
+  return {at(0.5), at(0.99)};
+}
+
+BOOL CALLBACK find_mirc(HWND window, LPARAM found) {
+  wchar_t name[256];
+  const int n = RealGetWindowClassW(window, name, 256);
+  if (n == 4 && CompareStringOrdinal(name, 4, L"mIRC", 4, TRUE) == CSTR_EQUAL) {
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The same platform work as the component, written plainly: no host, no
+// title, no console.
+bool bare_round_trip(const char* command) {
+  HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"mIRC");
+  if (!section) return false;
+  void* view = MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+  if (!view) {
+    CloseHandle(section);
+    return false;
+  }
+  std::memcpy(view, command, std::strlen(command) + 1);
+  UnmapViewOfFile(view);
+  HWND mirc = nullptr;
+  EnumDesktopWindows(nullptr, find_mirc, reinterpret_cast<LPARAM>(&mirc));
+  DWORD_PTR answer = 0;
+  bool sent = false;
+  if (mirc) {
+    HWND target = GetWindow(FindWindowExW(mirc, nullptr, L"MDIClient", nullptr), GW_CHILD);
+    sent = target && SendMessageTimeoutW(target, WM_USER + 200, 5, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 3000, &answer);
+  }
+  CloseHandle(section);
+  return sent;
+}
+
+int run(unsigned tracks) {
+  mirc_standin mirc;
+  host_registry registry;
+  silent_console console;
+  registry.add(console_class_guid, &console);
+  auto compiler = make_ledger_service<titleformat_compiler_standin>();
+  registry.add(titleformat_compiler_class_guid, compiler.get());
+  loaded_component component(program_folder() + L"cor_chirpline.dll", registry);
+  component.set_services_ready(true);
+  const auto services = component.services(play_callback_static_class_guid);
+  if (services.size() != 1) {
+    std::fprintf(stderr, "announce-latency: the component registers %u playback callbacks\n",
+                 static_cast<unsigned>(services.size()));
+    return 1;
+  }
+  play_callback* callback = static_cast<play_callback_static*>(services[0].get());
+
+  std::vector<double> component_us, bare_us;
+  for (unsigned i = 0; i < tracks; ++i) {
+    track_fields fields;
+    fields.add("title", "Track number " + std::to_string(i));
+    fields.add("album", "J\xC3\xB3ga and friends");
+    auto track = make_ledger_service<track_standin>(std::move(fields), "latency");
+    track->add_ref();
+    const double start = now_us();
+    callback->on_new_track(track.get());
+    component_us.push_back(now_us() - start);
+  }
+  const std::string command = "/me is playing: Track number 123 - J\xC3\xB3ga and friends";
+  for (unsigned i = 0; i < tracks; ++i) {
+    const double start = now_us();
+    if (!bare_round_trip(command.c_str())) {
+      std::fprintf(stderr, "announce-latency: the bare round trip failed\n");
+      return 1;
+    }
+    bare_us.push_back(now_us() - start);
+  }
+  const std::size_t received = mirc.received().size();
+  if (received != 2u * tracks) {
+    std::fprintf(stderr, "announce-latency: mIRC received %u commands, expected %u\n", static_cast<unsigned>(received),
+                 2u * tracks);
+    return 1;
+  }
+  const summary c = summarise(component_us), b = summarise(bare_us);
+  std::printf("tracks: %u (each one received by the mIRC stand-in)\n", tracks);
+  std::printf("component, notification to mIRC having the command: median %.1f us, p99 %.1f us\n", c.median, c.p99);
+  std::printf("bare round trip (platform floor):                    median %.1f us, p99 %.1f us\n", b.median, b.p99);
+  std::printf("ratio component/bare: median %.2f, p99 %.2f\n", c.median / b.median, c.p99 / b.p99);
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  const unsigned tracks = argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 1000u;
+  if (tracks == 0) {
+    std::fprintf(stderr, "usage: announce-latency [TRACKS]\n");
+    return 2;
+  }
+  try {
+    return run(tracks);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "announce-latency: %s\n", e.what());
+    return 1;
+  }
+}
