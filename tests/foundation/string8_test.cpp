@@ -358,6 +358,38 @@ TEST(StringFailure, EveryRefusedAllocationLeavesTheStringAsItWas) {
             2u);
 }
 
+// How a member function is called through its table: this-call on i686
+// Windows, a plain first argument elsewhere.
+#if defined(_WIN32) && defined(__i386__)
+#define CHIRPLINE_MEMBER_CALL __attribute__((thiscall))
+#else
+#define CHIRPLINE_MEMBER_CALL
+#endif
+
+template <typename R, typename... A> R call_slot(void* object, int slot, A... args) {
+  using member_fn = R(CHIRPLINE_MEMBER_CALL*)(void*, A...);
+  const member_fn* table = *static_cast<const member_fn* const*>(object);
+  return table[slot](object, args...);
+}
+
+// The sink's table as a host calls it, by slot number: append_text,
+// text_ptr, assign_text, cut_to_length, text_length, open_buffer, close_buffer.
+TEST(StringBaseSlots, TableInOrder) {
+  pfc::string8 text;
+  pfc::string_receiver* receiver = &text;
+  call_slot<void>(receiver, 0, "hello", pfc::infinite_length);
+  EXPECT_STREQ(call_slot<const char*>(&text, 1), "hello");
+  call_slot<void>(&text, 2, "world!", 5u);
+  EXPECT_EQ(text_of(text), "world");
+  call_slot<void>(&text, 3, 3u);
+  EXPECT_EQ(call_slot<std::uint32_t>(&text, 4), 3u);
+  char* p = call_slot<char*>(&text, 5, 6u);
+  std::memcpy(p, "abc", 3);
+  call_slot<void>(&text, 6);
+  EXPECT_EQ(text_of(text), "abc");
+  EXPECT_EQ(static_cast<void*>(receiver), static_cast<void*>(&text)); // one table, no offset
+}
+
 TEST(ExactText, HoldsTextPlusTerminatorExactly) {
   pfc::exact_text t;
   EXPECT_STREQ(t.c_str(), "");
