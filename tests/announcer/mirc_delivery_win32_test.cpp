@@ -210,6 +210,15 @@ TEST_F(MircDelivery, AFailureInsideTheWindowWalkReachesTheCaller) {
   expect_no_block_left();
 }
 
+TEST_F(MircDelivery, TheStandinEndsAfterItsCount) {
+  mirc_standin mirc(L"--count 2");
+  deliver_command("/me is playing: one");
+  EXPECT_FALSE(mirc.ended_within(200));
+  deliver_command("/me is playing: two");
+  EXPECT_TRUE(mirc.ended_within(10000));
+  EXPECT_EQ(mirc.received(), (std::vector<std::string>{"/me is playing: one", "/me is playing: two"}));
+}
+
 // --- through the real component and the stand-in player ---
 
 TEST(ComponentPlayback, ThePlayerPlaysAPlaylistIntoMirc) {

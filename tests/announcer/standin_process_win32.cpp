@@ -43,8 +43,12 @@ PROCESS_INFORMATION start(const std::wstring& program, const std::wstring& argum
 std::wstring temporary_path(const wchar_t* stem) {
   wchar_t folder[MAX_PATH];
   GetTempPathW(MAX_PATH, folder);
-  return std::wstring(folder) + L"chirpline-" + stem + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-         std::to_wstring(++g_serial) + L".txt";
+  // Wine reuses process ids from run to run, so the start time is part of the name too.
+  static const unsigned long long started = GetTickCount64();
+  std::wstring path = std::wstring(folder) + L"chirpline-" + stem + L"-" + std::to_wstring(GetCurrentProcessId()) +
+                      L"-" + std::to_wstring(started) + L"-" + std::to_wstring(++g_serial) + L".txt";
+  DeleteFileW(path.c_str()); // a run that crashed may have left it
+  return path;
 }
 
 std::wstring program_folder() {

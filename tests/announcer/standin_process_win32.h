@@ -7,7 +7,8 @@
 
 #include <windows.h>
 
-// A file name in the temporary folder, unique to this process and call.
+// A file name in the temporary folder, unique to this run and call; no file
+// of that name exists on return.
 std::wstring temporary_path(const wchar_t* stem);
 // The folder of the running test program, with a trailing backslash.
 std::wstring program_folder();
@@ -27,6 +28,8 @@ public:
 
   // Every command recorded so far, one per line.
   std::vector<std::string> received() const { return read_lines(out_path_); }
+  // True once the stand-in has ended by itself within ms.
+  bool ended_within(DWORD ms) const { return WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0; }
 
 private:
   void stop() noexcept;
