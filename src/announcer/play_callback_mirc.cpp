@@ -3,32 +3,8 @@
 #include "announcer/mirc_delivery.h"
 #include "settings/cfg_var.h"
 #include "shell/console.h"
-#include "shell/module_state.h"
 #include "shell/service.h"
 #include "support/pfc/string8.h"
-
-#include <cstring>
-
-namespace {
-
-constexpr char info_line_prefix[] = "Chirpline: ";
-constexpr std::uint32_t info_line_prefix_length = sizeof(info_line_prefix) - 1;
-
-// The informational line for a title, as console_info writes it, but sized
-// once: a track costs one allocation for its line, not one per doubling.
-void log_title(const pfc::string8& title) {
-  if (!services_ready()) return;
-  const std::uint32_t length = title.text_length();
-  if (length > 0xFFFFFFFFu - info_line_prefix_length - 1) pfc::throw_bad_alloc();
-  pfc::string8 line;
-  char* p = line.open_buffer(info_line_prefix_length + length);
-  std::memcpy(p, info_line_prefix, info_line_prefix_length);
-  std::memcpy(p + info_line_prefix_length, title.text_ptr(), length);
-  line.close_buffer();
-  console_print(line.text_ptr());
-}
-
-} // namespace
 
 play_callback_mirc::command_delivery play_callback_mirc::default_delivery() noexcept { return &deliver_command; }
 
@@ -55,7 +31,7 @@ void play_callback_mirc::on_new_track(track_handle* track) {
   pfc::string8 command;
   build_command_text(title, command);
 
-  log_title(title);
+  console_info(title.text_ptr());
   if (cfg_enabled.value != 0) delivery_(command.text_ptr());
 }
 

@@ -11,12 +11,20 @@ void console_print(const char* text) {
   });
 }
 
-void console_error(const char* message) {
-  console_line() << "Error"
-                 << ": " << message;
+namespace {
+
+void print_labelled(const char* label, const char* message) {
+  if (!services_ready()) return; // dropped anyway; don't build it
+  const std::uint64_t length = static_cast<std::uint64_t>(pfc::bounded_length(label, pfc::infinite_length)) + 2 +
+                               pfc::bounded_length(message, pfc::infinite_length);
+  if (length >= pfc::infinite_length) pfc::throw_bad_alloc();
+  console_line line;
+  line.reserve(static_cast<std::uint32_t>(length));
+  line << label << ": " << message;
 }
 
-void console_info(const char* message) {
-  console_line() << "Chirpline"
-                 << ": " << message;
-}
+} // namespace
+
+void console_error(const char* message) { print_labelled("Error", message); }
+
+void console_info(const char* message) { print_labelled("Chirpline", message); }
