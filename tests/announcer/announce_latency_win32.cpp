@@ -7,7 +7,7 @@
 #include "component_module_win32.h"
 #include "host/console.h"
 #include "host_ledger.h"
-#include "standin_process_win32.h"
+#include "test_programs_win32.h"
 #include "titleformat_standin.h"
 
 #include <algorithm>

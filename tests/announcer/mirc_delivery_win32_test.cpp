@@ -5,7 +5,7 @@
 #include "announcer/play_callback_mirc.h"
 #include "announcer_test_host.h"
 #include "component_module_win32.h"
-#include "standin_process_win32.h"
+#include "test_programs_win32.h"
 #include "text_win32.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,8 @@
 // The stand-in host as a real program: corvane-host.exe keeps the component's
 // settings in a file across runs, never loses a good file, and sets aside one
 // the component cannot read.
+#include "test_programs_win32.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -35,13 +37,6 @@ bytes settings_with(std::uint8_t enabled, const std::string& pattern) {
   append_record(out, enabled_id, std::string(1, static_cast<char>(enabled)));
   append_record(out, pattern_id, pattern);
   return out;
-}
-
-std::wstring directory_of_this_program() {
-  wchar_t self[MAX_PATH * 4];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
-  std::wstring path(self, n);
-  return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
 class scratch_directory {
@@ -96,40 +91,17 @@ struct run_result {
   std::string out, err;
 };
 
-// Runs corvane-host.exe with its output sent to files in the scratch directory.
-run_result run_host(const scratch_directory& dir, const std::wstring& arguments) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  const std::wstring out_path = dir / L"host.out", err_path = dir / L"host.err";
-  HANDLE out = CreateFileW(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  HANDLE err = CreateFileW(err_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOW start{};
-  start.cb = sizeof start;
-  start.dwFlags = STARTF_USESTDHANDLES;
-  start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  start.hStdOutput = out;
-  start.hStdError = err;
-  std::wstring command = L"\"" + directory_of_this_program() + L"corvane-host.exe\" " + arguments;
-  PROCESS_INFORMATION process{};
-  run_result result;
-  if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process)) {
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &result.exit_code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  } else {
-    ADD_FAILURE() << "cannot start corvane-host.exe: error " << GetLastError();
-  }
-  CloseHandle(out);
-  CloseHandle(err);
-  const bytes o = read_file(out_path), e = read_file(err_path);
-  // The host's standard streams are in text mode: compare lines without their CR.
-  for (std::uint8_t c : o)
-    if (c != '\r') result.out.push_back(static_cast<char>(c));
-  for (std::uint8_t c : e)
-    if (c != '\r') result.err.push_back(static_cast<char>(c));
-  DeleteFileW(out_path.c_str());
-  DeleteFileW(err_path.c_str());
-  return result;
+// The host's standard streams are in text mode: compare lines without their CR.
+std::string without_cr(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c != '\r') out.push_back(c);
+  return out;
+}
+
+run_result run_host(const scratch_directory&, const std::wstring& arguments) {
+  const program_result run = run_program(L"corvane-host.exe", arguments);
+  return {run.exit_code, without_cr(run.out), without_cr(run.err)};
 }
 
 std::wstring settings_argument(const std::wstring& path) { return L"--settings \"" + path + L"\" about"; }

@@ -1,6 +1,6 @@
 // Programs the Wine tests start beside themselves: the mIRC stand-in, waited
 // for until its windows exist and ended when the test is done, and the
-// stand-in player run to completion with its output kept.
+// stand-in player (or any program of the build) run to completion with its output kept.
 #pragma once
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "standin_process_win32.h"
+#include "test_programs_win32.h"
 
 #include <cstdio>
 #include <stdexcept>
