@@ -7,9 +7,8 @@
 #include "shell/service.h"
 #include "support/abort_signal_hook_win32.h"
 
-// -- factories, in registration order --
-// (1) installation validator, (2) component information,
-// (3) preferences page, (4) playback callback: added as their services land.
+// -- factories, in registration order: the host walks them as playback
+// callback, preferences page, component information, installation validator --
 service_factory_single_t<component_installation_validator_filename, component_installation_validator_class_guid>
     g_installation_validator_factory;
 service_factory_single_t<componentversion_myimpl, componentversion_class_guid> g_componentversion_factory;
