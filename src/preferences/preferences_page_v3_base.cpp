@@ -33,7 +33,7 @@ bool preferences_page_v3_base::help_url(pfc::string_base& out_text) {
     out_text.append_text(piece, static_cast<std::uint32_t>(std::strlen(piece)));
   };
   append(preferences_help_base_address);
-  append(version);
+  append(version != nullptr ? version : "");
   append("/");
   append("preferences");
   append("/");
