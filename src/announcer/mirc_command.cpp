@@ -10,6 +10,19 @@ constexpr char broken_bar[] = "\xC2\xA6"; // U+00A6, shown in place of '|'
 bool is_control_byte(unsigned char c) noexcept { return c < 0x20 || c == 0x7F; }
 bool is_continuation_byte(unsigned char c) noexcept { return (c & 0xC0) == 0x80; }
 
+// Bytes of the UTF-8 sequence a lead byte announces (up to the six-byte form),
+// 0 for a byte that cannot start one.
+std::uint32_t sequence_length(unsigned char lead) noexcept {
+  if (lead < 0x80) return 1;
+  if (lead < 0xC0) return 0;
+  if (lead < 0xE0) return 2;
+  if (lead < 0xF0) return 3;
+  if (lead < 0xF8) return 4;
+  if (lead < 0xFC) return 5;
+  if (lead < 0xFE) return 6;
+  return 0;
+}
+
 } // namespace
 
 void build_command_text(const pfc::string_base& title, pfc::string_base& out) {
@@ -39,11 +52,13 @@ std::uint32_t command_length_for_block(const char* text, std::uint32_t length, s
   if (block_size == 0) return 0;
   const std::uint32_t capacity = block_size - 1;
   if (length <= capacity) return length;
-  // text[capacity] is the first byte that does not fit; if it continues a
-  // character, that character started at most three bytes earlier.
-  std::uint32_t cut = capacity;
-  for (int back = 0; back < 3 && cut > 0 && is_continuation_byte(static_cast<unsigned char>(text[cut])); ++back)
-    --cut;
-  if (is_continuation_byte(static_cast<unsigned char>(text[cut]))) return capacity;
-  return cut;
+  // text[capacity] is the first byte that does not fit. If it continues a
+  // character, that character started at most five bytes earlier; only when
+  // its lead byte announces a sequence reaching past the limit is it dropped.
+  std::uint32_t start = capacity;
+  for (int back = 0; back < 5 && start > 0 && is_continuation_byte(static_cast<unsigned char>(text[start])); ++back)
+    --start;
+  const std::uint32_t width = sequence_length(static_cast<unsigned char>(text[start]));
+  if (width == 0 || start + width <= capacity) return capacity; // stray bytes: nothing whole to keep apart
+  return start;
 }

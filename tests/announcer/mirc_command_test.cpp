@@ -84,7 +84,8 @@ TEST(BlockCut, CutsAsciiAtTheCapacity) {
 // Every alignment of 2-, 3- and 4-byte characters across the boundary: the cut
 // keeps only whole characters and loses at most the one that does not fit.
 TEST(BlockCut, NeverSplitsACharacter) {
-  const char* characters[] = {"\xC3\xB3", "\xE5\xA4\x9C", "\xF0\x9F\x8E\xB5"};
+  const char* characters[] = {"\xC3\xB3", "\xE5\xA4\x9C", "\xF0\x9F\x8E\xB5", "\xF8\x88\x80\x80\x80",
+                              "\xFC\x84\x80\x80\x80\x80"};
   for (const char* ch : characters) {
     const std::size_t width = std::char_traits<char>::length(ch);
     for (std::size_t lead = 0; lead < width; ++lead) {
@@ -103,6 +104,9 @@ TEST(BlockCut, NeverSplitsACharacter) {
 TEST(BlockCut, CutsMalformedTextAtTheCapacity) {
   const std::string continuation(5000, '\x80');
   EXPECT_EQ(command_length_for_block(continuation.c_str(), 5000, 4096), 4095u);
+  // Stray continuation bytes at the limit cost no whole character before them.
+  const std::string strays = std::string(4094, 'a') + "\x80\x80" + std::string(10, 'b');
+  EXPECT_EQ(command_length_for_block(strays.c_str(), static_cast<std::uint32_t>(strays.size()), 4096), 4095u);
 }
 
 TEST(BlockCut, FitsTinyBlocks) {
