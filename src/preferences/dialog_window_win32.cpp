@@ -83,9 +83,20 @@ DLGPROC dialog_window_win32::dialog_procedure() noexcept { return routed_dialog_
 
 void dialog_window_win32::on_final_message(HWND) {}
 
+void dialog_window_win32::on_stray_exception(std::exception_ptr) noexcept {}
+
 HWND dialog_window_win32::create_dialog(HINSTANCE module, int template_id, HWND parent) {
+  const own_call call(*this);
   const creation_entry entry(this);
   return CreateDialogParamW(module, MAKEINTRESOURCEW(template_id), parent, start_dialog_procedure, 0);
+}
+
+void dialog_window_win32::keep_failure(std::exception_ptr failure) noexcept {
+  if (own_calls_ == 0) {
+    on_stray_exception(std::move(failure));
+  } else if (!pending_) {
+    pending_ = std::move(failure);
+  }
 }
 
 void dialog_window_win32::rethrow_pending() {
@@ -118,7 +129,7 @@ INT_PTR dialog_window_win32::route(HWND window, UINT message, WPARAM wparam, LPA
   } catch (...) {
     // No exception may cross the platform's dispatch; it travels on once the
     // call that delivered this message has returned.
-    if (!pending_) pending_ = std::current_exception();
+    keep_failure(std::current_exception());
     handled = true;
     result = 0;
   }
@@ -145,7 +156,7 @@ INT_PTR dialog_window_win32::route(HWND window, UINT message, WPARAM wparam, LPA
     try {
       on_final_message(old_window);
     } catch (...) {
-      if (!pending_) pending_ = std::current_exception();
+      keep_failure(std::current_exception());
     }
   }
   return answer;

@@ -33,10 +33,26 @@ protected:
   // when no window came into being; the thread's last error then says why.
   HWND create_dialog(HINSTANCE module, int template_id, HWND parent);
 
-  // An exception thrown while a message was handled waits here: the platform
-  // call that delivered the message must return before it may travel on.
+  // Marks a call of the object's own that makes the platform send the window
+  // messages (creation, setting a control). An exception thrown while such a
+  // message is handled waits until that platform call has returned, and the
+  // object's call raises it (rethrow_pending).
+  class own_call {
+  public:
+    explicit own_call(dialog_window_win32& window) noexcept : window_(window) { ++window_.own_calls_; }
+    ~own_call() { --window_.own_calls_; }
+    own_call(const own_call&) = delete;
+    own_call& operator=(const own_call&) = delete;
+
+  private:
+    dialog_window_win32& window_;
+  };
   void rethrow_pending();
   bool has_pending() const noexcept { return static_cast<bool>(pending_); }
+
+  // An exception from a message the platform delivered on its own (the host's
+  // message loop, a user's click): no call of ours can carry it to anyone.
+  virtual void on_stray_exception(std::exception_ptr failure) noexcept;
 
 private:
   struct current_message {
@@ -48,11 +64,13 @@ private:
   static INT_PTR CALLBACK start_dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   static INT_PTR CALLBACK routed_dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   INT_PTR route(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  void keep_failure(std::exception_ptr failure) noexcept;
 
   HWND window_ = nullptr;
   const current_message* current_ = nullptr;
   bool destroyed_ = false;
   std::exception_ptr pending_;
+  int own_calls_ = 0;
   // Entry in the "being created" list while create_dialog runs.
   DWORD creating_thread_ = 0;
   dialog_window_win32* next_creating_ = nullptr;

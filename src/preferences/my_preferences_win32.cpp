@@ -1,5 +1,6 @@
 #include "preferences/my_preferences_win32.h"
 #include "preferences/preferences_resource.h"
+#include "shell/console.h"
 #include "support/exception_win32.h"
 
 // The module this code is linked into: the dialog template travels with it.
@@ -49,13 +50,32 @@ bool CMyPreferences::process_window_message(HWND, UINT message, WPARAM wparam, L
 }
 
 void CMyPreferences::set_item_text(int id, const char16_t* text) {
-  SetDlgItemTextW(hwnd(), id, reinterpret_cast<const wchar_t*>(text));
+  {
+    const own_call call(*this);
+    SetDlgItemTextW(hwnd(), id, reinterpret_cast<const wchar_t*>(text));
+  }
   rethrow_pending(); // the field's own change notification came through here
 }
 
 void CMyPreferences::check_button(int id, std::uint32_t state) {
-  CheckDlgButton(hwnd(), id, state);
+  {
+    const own_call call(*this);
+    CheckDlgButton(hwnd(), id, state);
+  }
   rethrow_pending();
+}
+
+void CMyPreferences::on_stray_exception(std::exception_ptr failure) noexcept {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& e) {
+    try {
+      console_error(e.what());
+    } catch (...) {
+      // Nothing is left to tell it to; the page goes on.
+    }
+  } catch (...) {
+  }
 }
 
 std::uint32_t CMyPreferences::is_button_checked(int id) { return IsDlgButtonChecked(hwnd(), id); }

@@ -31,6 +31,9 @@ protected:
 
   bool process_window_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result,
                               DWORD map_id) override;
+  // A failure while the host's message loop ran the page (the listener
+  // raising on a user's click) goes to the console.
+  void on_stray_exception(std::exception_ptr failure) noexcept override;
 
 private:
   bool window_exists() override { return hwnd() != nullptr; }

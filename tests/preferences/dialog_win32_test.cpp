@@ -6,6 +6,7 @@
 #include "preferences/preferences_resource.h"
 #include "preferences_fakes.h"
 #include "settings/settings_stream_io.h"
+#include "shell/module_state.h"
 #include "support/exception_win32.h"
 
 #include <windows.h>
@@ -276,6 +277,31 @@ TEST_F(DialogWindow, FailureDuringAResetReachesTheCaller) {
   failing.armed = true;
   EXPECT_THROW(instance->reset_to_defaults(), std::runtime_error);
   failing.armed = false;
+  instance.reset();
+  EXPECT_EQ(failing.count, 1);
+}
+
+// A failure while the host's message loop runs the page (a user typing) has no
+// page call to travel with: it is reported then, and a later reset still does
+// all of its work.
+TEST_F(DialogWindow, FailureOfAUserEditIsReportedThenAndNotRaisedByALaterCall) {
+  throwing_listener failing;
+  failing.armed = false;
+  failing.add_ref();
+  instance_owner instance(page.make_instance(parent.get(), &failing));
+  ::set_services_ready(true);
+  failing.armed = true;
+  type(window(instance), L"x");
+  failing.armed = false;
+  ::set_services_ready(false);
+  ASSERT_FALSE(host.api.console.lines.empty());
+  EXPECT_EQ(host.api.console.lines.front(), "Error: listener failed");
+
+  cfg_enabled.value = 0;
+  cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);
+  EXPECT_NO_THROW(instance->reset_to_defaults());
+  EXPECT_EQ(cfg_enabled.value, 1u);
+  EXPECT_EQ(std::string(cfg_title_pattern.text_ptr()), "%title% - %album%");
   instance.reset();
   EXPECT_EQ(failing.count, 1);
 }

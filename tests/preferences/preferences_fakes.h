@@ -1,6 +1,7 @@
 // Host-side stand-ins for the page tests: a counted listener, a version
 // service and a host API that offers them.
 #pragma once
+#include "host/console.h"
 #include "host/host_api.h"
 #include "host/preferences.h"
 #include "settings/cfg_var.h"
@@ -8,6 +9,7 @@
 #include "support/pfc/string8.h"
 
 #include <string>
+#include <vector>
 
 // A heap-like counted object whose count the test can read; never freed.
 template <typename Interface> class counted_fake : public Interface {
@@ -30,21 +32,35 @@ public:
   std::string text = "2.1.4";
 };
 
-// Offers `versions` instances of host_version_info and nothing else.
+class fake_console final : public counted_fake<console_service> {
+public:
+  void print(const char* text, std::uint32_t) override { lines.emplace_back(text); }
+  std::vector<std::string> lines;
+};
+
+// Offers `versions` instances of host_version_info and one console.
 class fake_host_api final : public host_api {
 public:
-  std::uint32_t find_class(const guid& class_guid) override { return class_guid == host_version_info_class_guid; }
+  std::uint32_t find_class(const guid& class_guid) override {
+    return class_guid == host_version_info_class_guid ? 1 : class_guid == console_class_guid ? 2 : 0;
+  }
   bool create_instance(service_base*& out_ref, std::uint32_t class_handle, std::uint32_t index) override {
-    if (class_handle != 1 || index >= versions) return false;
-    version.add_ref();
+    service_base* offered = class_handle == 1 && index < versions ? static_cast<service_base*>(&version)
+                            : class_handle == 2 && index == 0     ? static_cast<service_base*>(&console)
+                                                                  : nullptr;
+    if (offered == nullptr) return false;
+    offered->add_ref();
     if (out_ref != nullptr) out_ref->release();
-    out_ref = &version;
+    out_ref = offered;
     return true;
   }
-  std::uint32_t count_instances(std::uint32_t class_handle) override { return class_handle == 1 ? versions : 0; }
+  std::uint32_t count_instances(std::uint32_t class_handle) override {
+    return class_handle == 1 ? versions : class_handle == 2 ? 1 : 0;
+  }
 
   std::uint32_t versions = 1;
   fake_version version;
+  fake_console console;
 };
 
 // Puts the stand-in host in place and the settings at their defaults.
