@@ -1,19 +1,23 @@
-// Every static the host can observe, defined in one translation unit so their
-// construction order is certain: the factory chain is walked in the reverse of
-// the order below (each registration pushes on the front).
+// The component's factories and its abort-signal hook. Their place in the
+// order of static construction is fixed in shell/static_order.h: the factory
+// chain is walked in the reverse of registration (each pushes on the front).
 #include "announcer/play_callback_mirc.h"
 #include "preferences/preferences_page_myimpl_win32.h"
 #include "shell/component_identity.h"
 #include "shell/service.h"
+#include "shell/static_order.h"
 #include "support/abort_signal_hook_win32.h"
 
 // -- factories, in registration order: the host walks them as playback
 // callback, preferences page, component information, installation validator --
 service_factory_single_t<component_installation_validator_filename, component_installation_validator_class_guid>
-    g_installation_validator_factory;
-service_factory_single_t<componentversion_myimpl, componentversion_class_guid> g_componentversion_factory;
-preferences_page_factory_t<preferences_page_myimpl> g_preferences_page_factory;
-play_callback_static_factory_t<play_callback_mirc> g_play_callback_factory;
+    g_installation_validator_factory CHIRPLINE_STATIC_ORDER(static_step_installation_validator_factory);
+service_factory_single_t<componentversion_myimpl, componentversion_class_guid>
+    g_componentversion_factory CHIRPLINE_STATIC_ORDER(static_step_componentversion_factory);
+preferences_page_factory_t<preferences_page_myimpl>
+    g_preferences_page_factory CHIRPLINE_STATIC_ORDER(static_step_preferences_page_factory);
+play_callback_static_factory_t<play_callback_mirc>
+    g_play_callback_factory CHIRPLINE_STATIC_ORDER(static_step_play_callback_factory);
 
 // -- last: the abort-signal hook --
 // Its destructor runs first at unload and puts the previous signal handlers
@@ -25,5 +29,5 @@ struct abort_signal_hook_guard {
   abort_signal_hook_guard(const abort_signal_hook_guard&) = delete;
   abort_signal_hook_guard& operator=(const abort_signal_hook_guard&) = delete;
 };
-abort_signal_hook_guard g_abort_signal_hook;
+abort_signal_hook_guard g_abort_signal_hook CHIRPLINE_STATIC_ORDER(static_step_abort_signal_hook);
 } // namespace

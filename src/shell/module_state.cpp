@@ -1,10 +1,11 @@
 #include "shell/module_state.h"
+#include "shell/static_order.h"
 #include "support/pfc/string8.h"
 
 namespace {
 host_api* g_host_api = nullptr;
-pfc::exact_text g_module_path;
-pfc::exact_text g_module_file_name;
+pfc::exact_text g_module_path CHIRPLINE_STATIC_ORDER(static_step_module_path);
+pfc::exact_text g_module_file_name CHIRPLINE_STATIC_ORDER(static_step_module_file_name);
 bool g_services_ready = false;
 } // namespace
 
