@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 
 namespace {
 
@@ -176,6 +177,24 @@ TEST_F(MircDelivery, WhenEveryBlockNameIsBusyNothingIsSent) {
                               "Error: the shared blocks mIRC and mIRC1 to mIRC9 are all in use; track not announced"});
   for (const auto& b : busy)
     EXPECT_EQ(b->text(), "/echo someone else's command");
+}
+
+// Another kind of object already holding the name makes the section fail to
+// come into being: said with the system's own text, and nothing is sent.
+TEST_F(MircDelivery, ABlockThatCannotBeMadeIsAnErrorWithTheSystemsText) {
+  mirc_standin mirc;
+  {
+    const std::unique_ptr<void, decltype(&CloseHandle)> squatter(CreateMutexW(nullptr, FALSE, L"mIRC"), &CloseHandle);
+    ASSERT_NE(squatter.get(), nullptr);
+    deliver_command("/me is playing: blocked");
+  }
+  EXPECT_TRUE(mirc.received().empty());
+  ASSERT_EQ(host.lines().size(), 1u);
+  const std::string& line = host.lines()[0];
+  EXPECT_EQ(line.rfind("Error: cannot create the shared block mIRC: ", 0), 0u) << line;
+  EXPECT_NE(line.find("(system error 6)"), std::string::npos) << line;
+  EXPECT_GT(line.size(), std::string("Error: cannot create the shared block mIRC: (system error 6)").size())
+      << "the system's wording is part of the line";
 }
 
 TEST_F(MircDelivery, AHungMircDoesNotHoldThePlayerPastTheBound) {
