@@ -1,5 +1,6 @@
 // The command text: prefix, neutralised tags, the cut at a character boundary,
 // and mIRC's window-class match.
+#include "allocation_probe.h"
 #include "announcer/mirc_command.h"
 #include "support/pfc/string8.h"
 
@@ -44,19 +45,13 @@ TEST(CommandText, TurnsPipesIntoBrokenBarsAndControlBytesIntoBlanks) {
 }
 
 TEST(CommandText, IsSizedOnceSoItAllocatesOnce) {
-  int allocations = 0;
-  pfc::set_allocation_hook(
-      [](std::size_t, void* count) {
-        ++*static_cast<int*>(count);
-        return true;
-      },
-      &allocations);
   pfc::string8 title("a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r|s|t|u|v|w|x|y|z");
-  allocations = 0;
   pfc::string8 out;
-  build_command_text(title, out);
-  pfc::set_allocation_hook(nullptr, nullptr);
-  EXPECT_EQ(allocations, 1);
+  {
+    allocation_probe probe;
+    build_command_text(title, out);
+    EXPECT_EQ(probe.requests(), 1u);
+  }
   EXPECT_EQ(out.text_length(), 16u + 51u + 25u);
 }
 

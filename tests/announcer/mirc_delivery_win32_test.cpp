@@ -1,6 +1,7 @@
 // Delivery to a real second process under Wine: the mIRC stand-in's windows
 // and its reading of the named block, driven through the playback callback or
 // straight through the delivery.
+#include "allocation_probe.h"
 #include "announcer/mirc_delivery.h"
 #include "announcer/play_callback_mirc.h"
 #include "announcer_test_host.h"
@@ -215,15 +216,14 @@ TEST_F(MircDelivery, AHungMircDoesNotHoldThePlayerPastTheBound) {
 // raised again afterwards, with the block closed.
 TEST_F(MircDelivery, AFailureInsideTheWindowWalkReachesTheCaller) {
   mirc_standin mirc;
-  pfc::set_allocation_hook([](std::size_t, void*) { return false; }, nullptr);
   bool raised = false;
   try {
+    const allocation_probe refuse_all(0, 0);
     deliver_command("/me is playing: never");
   } catch (const std::bad_alloc& e) {
     raised = true;
     EXPECT_STREQ(e.what(), "bad allocation");
   }
-  pfc::set_allocation_hook(nullptr, nullptr);
   EXPECT_TRUE(raised);
   EXPECT_TRUE(mirc.received().empty());
   expect_no_block_left();

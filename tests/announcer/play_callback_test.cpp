@@ -1,6 +1,7 @@
 // The playback callback with its delivery replaced by a recorder: what it
 // renders, logs and hands over, and that every host reference it takes goes
 // back, also when a failure passes through it to the host.
+#include "allocation_probe.h"
 #include "announcer/play_callback_mirc.h"
 #include "announcer_test_host.h"
 #include "support/pfc/exceptions.h"
@@ -175,16 +176,9 @@ TEST_F(PlayCallback, FailuresAfterTheLookupStillReleaseEverything) {
 TEST_F(PlayCallback, AllocatesThreeBlocksPerAnnouncement) {
   auto track = host.make_track("A title long enough to need growing", "and an album of some length too");
   notify(track); // warm the host's and the test's own containers
-  int allocations = 0;
-  pfc::set_allocation_hook(
-      [](std::size_t, void* count) {
-        ++*static_cast<int*>(count);
-        return true;
-      },
-      &allocations);
+  allocation_probe probe;
   notify(track);
-  pfc::set_allocation_hook(nullptr, nullptr);
-  EXPECT_EQ(allocations, 3);
+  EXPECT_EQ(probe.requests(), 3u);
 }
 
 TEST_F(PlayCallback, WithoutConsoleServicesStillAnnounces) {

@@ -1,3 +1,4 @@
+#include "allocation_probe.h"
 #include "host/client_interface.h"
 #include "host/console.h"
 #include "shell/console.h"
@@ -118,14 +119,13 @@ TEST_F(console_lines, without_any_console_nothing_happens) {
 }
 
 TEST_F(console_lines, a_line_abandoned_by_an_allocation_failure_is_not_emitted) {
-  pfc::set_allocation_hook([](std::size_t, void*) { return false; }, nullptr);
   try {
+    const allocation_probe refuse_all(0, 0);
     console_info("never shown");
     ADD_FAILURE() << "nothing was thrown";
   } catch (const std::bad_alloc& e) {
     EXPECT_STREQ(e.what(), "bad allocation");
   }
-  pfc::set_allocation_hook(nullptr, nullptr);
   EXPECT_TRUE(g_printed.empty());
 }
 

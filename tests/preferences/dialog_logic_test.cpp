@@ -1,6 +1,7 @@
 // The settings page's logic against stand-in controls that behave like the
 // platform's: a check box with states 0/1/2 and an edit field that reports
 // its own changes, as the real edit control sends EN_CHANGE.
+#include "allocation_probe.h"
 #include "preferences/preferences_dialog_logic.h"
 #include "preferences/preferences_resource.h"
 #include "preferences_fakes.h"
@@ -208,9 +209,10 @@ TEST_F(DialogLogic, AllocationFailureWhileApplyingKeepsTheOldPattern) {
   logic.init_controls();
   controls.box = 0;
   controls.field = u"new pattern";
-  pfc::set_allocation_hook([](std::size_t, void*) { return false; }, nullptr);
-  EXPECT_THROW(logic.apply_changes(), std::bad_alloc);
-  pfc::set_allocation_hook(nullptr, nullptr);
+  {
+    const allocation_probe refuse_all(0, 0);
+    EXPECT_THROW(logic.apply_changes(), std::bad_alloc);
+  }
   EXPECT_EQ(cfg_enabled.value, 0u) << "the flag is stored first";
   EXPECT_EQ(pattern(), "%title% - %album%");
 }

@@ -1,6 +1,7 @@
 // exception_win32 against a scripted platform: a last-error value the test
 // owns, a formatter that can answer, fail, throw or change the last error,
 // and a call-stack tracker that records what it is given.
+#include "allocation_probe.h"
 #include "support/exception_win32.h"
 #include "support/pfc/exceptions.h"
 #include "support/pfc/memory.h"
@@ -103,15 +104,14 @@ TEST_F(ExceptionWin32, LastErrorRestoredWhenTheFormatterThrows) {
 TEST_F(ExceptionWin32, AllocationFailureReplacesTheExceptionAndRestoresLastError) {
   fake.last_error = 7;
   fake.formatter_sets_last_error = 9;
-  pfc::set_allocation_hook([](std::size_t, void*) { return false; }, nullptr);
   bool threw = false;
   try {
+    const allocation_probe refuse_all(0, 0);
     exception_win32 e(1234);
   } catch (const std::bad_alloc& e) {
     threw = true;
     EXPECT_STREQ(e.what(), "bad allocation");
   }
-  pfc::set_allocation_hook(nullptr, nullptr);
   EXPECT_TRUE(threw);
   EXPECT_EQ(fake.last_error, 7u);
 }
