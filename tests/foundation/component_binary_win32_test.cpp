@@ -248,7 +248,7 @@ TEST_F(ComponentBinary, ClientSlotsInOrder) {
 
 TEST_F(ComponentBinary, SecondEntryCallReplacesTheHost) {
   auto* track_callback = playback();
-  if (track_callback == nullptr) GTEST_SKIP() << "no playback callback registered yet";
+  ASSERT_NE(track_callback, nullptr) << "the component registers a playback callback";
   test_host other;
   host_compiler compiler;
   other.offer(titleformat_compiler_class_guid, &compiler);
@@ -310,7 +310,8 @@ TEST_F(ComponentBinary, ModulePathIsCopiedAndNullIsEmpty) {
   auto* version = static_cast<componentversion*>(service_of(componentversion_class_guid));
   auto* validator =
       static_cast<component_installation_validator*>(service_of(component_installation_validator_class_guid));
-  if (version == nullptr || validator == nullptr) GTEST_SKIP() << "identity services not registered yet";
+  ASSERT_NE(version, nullptr) << "the component registers its information service";
+  ASSERT_NE(validator, nullptr) << "the component registers its installation check";
   host_text name;
   version->report_file_name(name);
   EXPECT_EQ(name.text, "");
@@ -335,7 +336,7 @@ TEST_F(ComponentBinary, ModulePathIsCopiedAndNullIsEmpty) {
 
 TEST_F(ComponentBinary, ServicesReadyGatesTheConsole) {
   auto* track_callback = playback();
-  if (track_callback == nullptr) GTEST_SKIP() << "no playback callback registered yet";
+  ASSERT_NE(track_callback, nullptr) << "the component registers a playback callback";
   host_compiler compiler;
   host_console console;
   host.offer(titleformat_compiler_class_guid, &compiler);
@@ -381,7 +382,7 @@ TEST_F(ComponentBinary, ComponentExceptionsReachTheHost) {
   }
 
   auto* track_callback = playback();
-  if (track_callback == nullptr) GTEST_SKIP() << "no playback callback registered yet";
+  ASSERT_NE(track_callback, nullptr) << "the component registers a playback callback";
   host_track track;
   track.add_ref();
   try {

@@ -33,6 +33,7 @@ TEST(Exceptions, BadAllocationIsTheStandardOne) {
   EXPECT_TRUE((caught_as<std::bad_alloc, pfc::bad_allocation>()));
   try {
     pfc::throw_bad_alloc();
+    FAIL() << "nothing was thrown";
   } catch (const std::exception& e) {
     EXPECT_STREQ(e.what(), "bad allocation");
   }

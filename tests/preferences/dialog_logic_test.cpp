@@ -70,11 +70,12 @@ std::string pattern() { return cfg_title_pattern.text_ptr(); }
 
 TEST_F(DialogLogic, HoldsItsOwnListenerReference) {
   EXPECT_EQ(listener.count, 2);
+  fake_listener other;
   {
-    fake_listener other;
     page_logic second(controls, &other);
     EXPECT_EQ(other.count, 2);
   }
+  EXPECT_EQ(other.count, 1) << "given back when the page goes";
 }
 
 TEST_F(DialogLogic, OpensWithTheStoredSettingsAndNoChange) {

@@ -112,6 +112,9 @@ TEST_F(PageService, FixedAnswers) {
 }
 
 TEST_F(PageService, HelpUrlIsBaseVersionPathIdAndName) {
+  const std::string base = preferences_help_base_address;
+  ASSERT_FALSE(base.empty());
+  EXPECT_EQ(base.back(), '/') << "the help site's base address ends in a slash";
   pfc::string8 out("previous text");
   EXPECT_TRUE(page.help_url(out));
   EXPECT_EQ(std::string(out.text_ptr()), std::string(preferences_help_base_address) +

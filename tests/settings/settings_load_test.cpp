@@ -85,7 +85,6 @@ TEST_F(settings_load, an_enabled_record_of_size_four_takes_its_first_byte_and_sk
   append_record(two, enabled_id, {0x02, 0xAA, 0xBB, 0xCC});
   load(two);
   EXPECT_EQ(cfg_enabled.value, 2);
-  EXPECT_TRUE(cfg_enabled.value); // any non-zero byte counts as true
 }
 
 TEST_F(settings_load, reads_a_600_byte_pattern_in_chunks_of_256_256_and_88) {
@@ -255,6 +254,9 @@ TEST(variable_map_lookup, matches_all_16_bytes_and_orders_them_as_unsigned) {
   guid near = ids[3];
   near.data1 = 1;
   EXPECT_EQ(map.find(near), nullptr);
+  // 0x7F before 0x80: bytes compare as unsigned.
+  EXPECT_TRUE(guid_bytes_less{}(ids[1], ids[2]));
+  EXPECT_FALSE(guid_bytes_less{}(ids[2], ids[1]));
 }
 
 } // namespace

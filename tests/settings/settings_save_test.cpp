@@ -1,5 +1,6 @@
 #include "settings_test_support.h"
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -12,7 +13,16 @@ const std::vector<std::uint8_t> worked_example = {
     0xD2, 0xED, 0x8E, 0x28, 0xBB, 0x05, 0x24, 0x11, 0x00, 0x00, 0x00, '%',  't',  'i',  't',
     'l',  'e',  '%',  ' ',  '-',  ' ',  '%',  'a',  'l',  'b',  'u',  'm',  '%'};
 
-TEST(settings_variables, are_listed_flag_first_then_pattern_with_their_defaults) {
+// The variables as the library's load left them, before any test touched them.
+const std::uint8_t g_enabled_at_load = cfg_enabled.value;
+const std::string g_pattern_at_load = cfg_title_pattern.text_ptr();
+
+TEST(settings_variables, start_at_their_defaults) {
+  EXPECT_EQ(g_enabled_at_load, 1u);
+  EXPECT_EQ(g_pattern_at_load, "%title% - %album%");
+}
+
+TEST(settings_variables, are_listed_flag_first_then_pattern) {
   ASSERT_EQ(reader_list, static_cast<cfg_var_reader*>(&cfg_enabled));
   ASSERT_EQ(reader_list->next_reader, static_cast<cfg_var_reader*>(&cfg_title_pattern));
   EXPECT_EQ(reader_list->next_reader->next_reader, nullptr);

@@ -157,11 +157,16 @@ TEST_F(ExceptionWin32, RaiseLastErrorLongestCodeFits) {
 }
 
 TEST(ExceptionWin32Default, BuildsAMessageOnThisPlatform) {
-  // Whatever the platform's formatter says, code 0 never reaches it and the
-  // exception is catchable as a std::exception.
+  // Code 0 never reaches the platform's formatter; any other code gets a text
+  // of its own (the system's wording, or the numbered fallback where there is
+  // none), and the exception is catchable as a std::exception.
   try {
     throw exception_win32(0);
   } catch (const std::exception& e) {
     EXPECT_STREQ(e.what(), "Undefined error");
   }
+  const exception_win32 access(5);
+  EXPECT_EQ(access.code, 5u);
+  EXPECT_STRNE(access.what(), "");
+  EXPECT_STRNE(access.what(), "Undefined error");
 }

@@ -71,6 +71,7 @@ TEST(SystemExceptionWin32, RaiseLastErrorGoesThroughTheTracker) {
   SetLastError(1400);
   try {
     raise_last_win32_error();
+    FAIL() << "nothing was thrown";
   } catch (const exception_win32& e) {
     EXPECT_EQ(e.code, 1400u);
     EXPECT_EQ(std::string(e.what()), system_text(1400));

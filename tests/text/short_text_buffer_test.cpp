@@ -15,6 +15,7 @@ TEST(ShortTextBuffer, FillsToExactly32AndRefusesMore) {
   EXPECT_EQ(std::string(b.text_ptr()), "aaaaaaaaaabbbbbbbbbbcccccccccccc");
   try {
     b.append_text("d", 1);
+    FAIL() << "nothing was thrown";
   } catch (const pfc::exception_overflow& e) {
     EXPECT_STREQ(e.what(), "Overflow");
   }
