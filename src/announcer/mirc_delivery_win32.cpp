@@ -4,6 +4,7 @@
 #include "announcer/mirc_command.h"
 #include "announcer/mirc_delivery.h"
 #include "shell/console.h"
+#include "support/exception_win32.h"
 #include "support/pfc/string8.h"
 
 #include <cstring>
@@ -55,41 +56,15 @@ private:
   void* view_;
 };
 
-// Keeps the thread's last error as the caller left it.
-class last_error_keeper {
-public:
-  last_error_keeper() noexcept : saved_(GetLastError()) {}
-  last_error_keeper(const last_error_keeper&) = delete;
-  last_error_keeper& operator=(const last_error_keeper&) = delete;
-  ~last_error_keeper() { SetLastError(saved_); }
-
-private:
-  DWORD saved_;
-};
-
-// "Error: " + what + ": " + the system's text for code.
+// "Error: " + what + ": " + the system's text for code (as exception_win32
+// words it, leaving the thread's last error alone) + " (system error N)".
 void report_platform_failure(const char* what, DWORD code) {
-  pfc::string8 message;
-  message.assign_text(what, pfc::infinite_length);
-  message.append_text(": ", pfc::infinite_length);
-  {
-    last_error_keeper keep;
-    wchar_t wide[512];
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, wide,
-                             sizeof wide / sizeof wide[0], nullptr);
-    while (n > 0 && (wide[n - 1] == L'\r' || wide[n - 1] == L'\n' || wide[n - 1] == L' ' || wide[n - 1] == L'.'))
-      --n;
-    char utf8[sizeof wide / sizeof wide[0] * 3];
-    const int m = n == 0 ? 0
-                         : WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(n), utf8,
-                                               static_cast<int>(sizeof utf8), nullptr, nullptr);
-    if (m > 0) {
-      message.append_text(utf8, static_cast<std::uint32_t>(m));
-      message.append_text(" ", pfc::infinite_length);
-    }
-  }
+  const exception_win32 failure(code);
   char digits[64];
-  message.append_text("(system error ", pfc::infinite_length);
+  pfc::string8 message(what);
+  message.append_text(": ", pfc::infinite_length);
+  message.append_text(failure.what(), pfc::infinite_length);
+  message.append_text(" (system error ", pfc::infinite_length);
   message.append_text(pfc::format_decimal(digits, code), pfc::infinite_length);
   message.append_text(")", pfc::infinite_length);
   console_error(message.text_ptr());

@@ -2,6 +2,7 @@
 // window manager, driven the way a user drives it: BM_CLICK on the check box,
 // WM_CHAR and WM_SETTEXT on the edit field, with the controls sending their
 // own notifications.
+#include "memory_streams.h"
 #include "preferences/preferences_page_myimpl_win32.h"
 #include "preferences/preferences_resource.h"
 #include "preferences_fakes.h"
@@ -42,34 +43,19 @@ struct instance_releaser {
 };
 using instance_owner = std::unique_ptr<preferences_page_instance, instance_releaser>;
 
-class bytes_writer final : public settings_writer {
-public:
-  void write_bytes(const void* data, std::uint32_t count, abort_handle&) override {
-    bytes.append(static_cast<const char*>(data), count);
-  }
-  std::string bytes;
-};
-
-class never_abort final : public abort_handle {
-public:
-  bool abort_requested() override { return false; }
-};
-
-std::string saved_settings() {
-  bytes_writer writer;
-  never_abort abort;
-  write_all_variables(writer, abort);
-  return writer.bytes;
+std::vector<std::uint8_t> saved_settings() {
+  memory_writer writer;
+  counting_abort never;
+  write_all_variables(writer, never);
+  return writer.bytes();
 }
 
-const std::string enabled_id("\x67\xEB\x99\xD1\x98\xEF\xC6\x4F\x97\x0C\x2E\x6C\x38\x32\x94\x05", 16);
-const std::string pattern_id("\x5E\x21\xF3\x17\xF5\x77\x97\x4E\x8E\xD2\xED\x8E\x28\xBB\x05\x24", 16);
-
-std::string record(const std::string& id, const std::string& payload) {
-  const auto n = static_cast<std::uint32_t>(payload.size());
-  const char size[4] = {static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),
-                        static_cast<char>(n >> 24)};
-  return id + std::string(size, 4) + payload;
+// The settings stream holding exactly these two records.
+std::vector<std::uint8_t> settings_stream(std::uint8_t enabled, const char* pattern) {
+  std::vector<std::uint8_t> out;
+  append_record(out, enabled_id, {enabled});
+  append_record(out, pattern_id, bytes_of(pattern));
+  return out;
 }
 
 std::wstring field_text(HWND page) {
@@ -167,7 +153,7 @@ TEST_F(DialogWindow, ApplyingAnEmptyFieldStoresTheEmptyPattern) {
     EXPECT_EQ(listener.notifications, before + 1);
     EXPECT_EQ(instance->state_flags(), 8u);
   }
-  EXPECT_EQ(saved_settings(), record(enabled_id, std::string(1, '\0')) + record(pattern_id, ""));
+  EXPECT_EQ(saved_settings(), settings_stream(0, ""));
   instance_owner reopened = open();
   EXPECT_EQ(field_text(window(reopened)), L"");
   EXPECT_EQ(IsDlgButtonChecked(window(reopened), IDC_SEND_ENABLED), static_cast<UINT>(BST_UNCHECKED));
@@ -184,7 +170,7 @@ TEST_F(DialogWindow, TypedNonAsciiIsStoredAsUtf8AndShownAgain) {
     instance->apply_changes();
   }
   EXPECT_EQ(std::string(cfg_title_pattern.text_ptr()), "\xC3\xA9");
-  EXPECT_EQ(saved_settings(), record(enabled_id, "\x01") + record(pattern_id, "\xC3\xA9"));
+  EXPECT_EQ(saved_settings(), settings_stream(1, "\xC3\xA9"));
   instance_owner reopened = open();
   EXPECT_EQ(field_text(window(reopened)), L"\u00E9");
   EXPECT_EQ(reopened->state_flags(), 8u);
