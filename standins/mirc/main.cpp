@@ -1,7 +1,13 @@
 // mirc-standin: stands in for mIRC's shared-memory command interface. It shows
 // a top-level window of class "mIRC" with an "MDIClient" child and a first
 // child inside it; on message 1224 that child reads the command from the named
-// block the message designates and records it, one command per line.
+// block the message designates and records it, one command per line. What
+// real mIRC would not run (another message number in its range, unknown method
+// bits, a block index outside 0..9, a block that does not exist) is refused
+// loudly and nothing is run for it.
+#include "shared_block_win32.h"
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -14,12 +20,14 @@
 namespace {
 
 constexpr UINT mirc_command_message = WM_USER + 200; // 1224
-constexpr std::size_t block_size = 4096;
+constexpr UINT mirc_message_range_last = 0x7FFF;
+constexpr unsigned long known_method_bits = 1 | 2 | 4 | 8;
 constexpr wchar_t status_class[] = L"mIRC_StandinStatus";
 
 struct options {
   std::wstring class_name = L"mIRC";
   std::wstring out_path;
+  std::wstring trace_path;
   std::wstring ready_path;
   unsigned long hang_ms = 0;
   unsigned long count = 0; // 0: run until closed
@@ -28,19 +36,28 @@ struct options {
 
 options g_options;
 std::FILE* g_out = stdout;
+std::FILE* g_trace = nullptr;
 unsigned long g_recorded = 0;
 
 void print_help() {
-  std::printf("usage: mirc-standin [--out FILE] [--class NAME] [--hang-ms N] [--count N]\n"
+  std::printf("usage: mirc-standin [--out FILE] [--trace FILE] [--class NAME] [--hang-ms N] [--count N]\n"
               "                    [--ready-file PATH] [--shape full|no-mdiclient|empty-mdiclient]\n"
               "\n"
               "Stands in for mIRC: a top-level window of class NAME (default mIRC) with an\n"
               "MDIClient child and a first child inside it. On message 1224 (WM_USER+200)\n"
               "the child opens the shared block named by lParam (0: \"mIRC\", 1..9: \"mIRC1\"..\"mIRC9\"),\n"
-              "reads the zero-terminated command (at most 4096 bytes) and writes it, exactly,\n"
-              "as one line; then it answers 1.\n"
+              "reads the zero-terminated command (at most 4096 bytes; UTF-16 with method bit 8,\n"
+              "UTF-8 without) and writes it, exactly, as one line; then it answers 1.\n"
+              "Method bits: 1 as typed, 2 as plain text, 4 flood protection, 8 UTF-16 text.\n"
+              "\n"
+              "Refused, with a line \"mirc-standin: refused REASON\" on the output and on\n"
+              "standard error, and answered 0: another message in 1024..32767 reaching the\n"
+              "child, a method with bits outside 1|2|4|8 or with neither 1 nor 2, a block\n"
+              "index outside 0..9, a block that does not exist.\n"
               "\n"
               "  --out FILE         append commands to FILE (default: standard output), flushed per line\n"
+              "  --trace FILE       append one line per message 1224:\n"
+              "                     \"1224 method=W block=L ran\" or \"... refused: REASON\"\n"
               "  --class NAME       window class of the top-level window (e.g. MIRC, mIRCx)\n"
               "  --hang-ms N        sleep N ms before handling each command (a hung mIRC)\n"
               "  --count N          exit after N commands\n"
@@ -53,10 +70,18 @@ void print_help() {
               "when the windows cannot be made.\n");
 }
 
+// Digits only: a sign or anything after the number is a bad value, not a wrap-around.
 bool parse_number(const wchar_t* text, unsigned long& out) {
+  if (*text < L'0' || *text > L'9') return false;
   wchar_t* end = nullptr;
+  errno = 0;
   out = std::wcstoul(text, &end, 10);
-  return end != text && *end == L'\0';
+  return errno == 0 && *end == L'\0';
+}
+
+bool takes_value(const std::wstring& a) {
+  return a == L"--out" || a == L"--trace" || a == L"--class" || a == L"--ready-file" || a == L"--hang-ms" ||
+         a == L"--count" || a == L"--shape";
 }
 
 // Returns 0 to go on, or the exit status.
@@ -67,6 +92,10 @@ int parse(int argc, wchar_t** argv) {
       print_help();
       return -1;
     }
+    if (!takes_value(a)) {
+      std::fprintf(stderr, "mirc-standin: unknown option %ls (try --help)\n", a.c_str());
+      return 2;
+    }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "mirc-standin: %ls needs a value (try --help)\n", a.c_str());
       return 2;
@@ -75,6 +104,8 @@ int parse(int argc, wchar_t** argv) {
     bool ok = true;
     if (a == L"--out")
       g_options.out_path = value;
+    else if (a == L"--trace")
+      g_options.trace_path = value;
     else if (a == L"--class")
       g_options.class_name = value;
     else if (a == L"--ready-file")
@@ -83,12 +114,9 @@ int parse(int argc, wchar_t** argv) {
       ok = parse_number(value, g_options.hang_ms);
     else if (a == L"--count")
       ok = parse_number(value, g_options.count);
-    else if (a == L"--shape") {
+    else {
       g_options.shape = value;
       ok = g_options.shape == L"full" || g_options.shape == L"no-mdiclient" || g_options.shape == L"empty-mdiclient";
-    } else {
-      std::fprintf(stderr, "mirc-standin: unknown option %ls (try --help)\n", a.c_str());
-      return 2;
     }
     if (!ok) {
       std::fprintf(stderr, "mirc-standin: bad value for %ls: %ls\n", a.c_str(), value);
@@ -102,42 +130,54 @@ int parse(int argc, wchar_t** argv) {
   return 0;
 }
 
-// Reads the command from the block named by index and records it; 1 when
-// recorded, 0 when there was nothing to read.
-LRESULT read_command(WPARAM mode, LPARAM index) {
+void write_line(std::FILE* f, const std::string& line) {
+  if (!f) return;
+  std::fwrite(line.data(), 1, line.size(), f);
+  std::fputc('\n', f);
+  std::fflush(f);
+}
+
+// Said where the tests read (the output) and where a person looks (standard error).
+void refuse(const std::string& reason) {
+  const std::string line = "mirc-standin: refused " + reason;
+  write_line(g_out, line);
+  if (g_out != stdout) write_line(stderr, line);
+}
+
+void trace(WPARAM method, LPARAM index, const std::string& outcome) {
+  write_line(g_trace, "1224 method=" + std::to_string(static_cast<unsigned long>(method)) +
+                          " block=" + std::to_string(static_cast<long>(index)) + " " + outcome);
+}
+
+// Empty when the method is one the stand-in models.
+std::string method_refusal(unsigned long method) {
+  if (method & ~known_method_bits)
+    return "method " + std::to_string(method) + ": bits " + std::to_string(method & ~known_method_bits) +
+           " are not among 1|2|4|8";
+  if ((method & 3) == 0) return "method " + std::to_string(method) + ": neither 1 (as typed) nor 2 (plain text)";
+  return {};
+}
+
+// Reads the command from the block named by index and records it; answers 1
+// when it ran, 0 when it was refused.
+LRESULT read_command(WPARAM method, LPARAM index) {
   if (g_options.hang_ms != 0) Sleep(g_options.hang_ms);
-  if (index < 0 || index > 9) {
-    std::fprintf(stderr, "mirc-standin: message 1224 with block number %ld, outside 0..9\n", static_cast<long>(index));
+  std::string refusal = method_refusal(static_cast<unsigned long>(method));
+  block_read block;
+  if (refusal.empty() && (index < 0 || index > 9))
+    refusal = "block index " + std::to_string(static_cast<long>(index)) + ": outside 0..9";
+  if (refusal.empty()) {
+    block = read_shared_block(static_cast<long>(index), (method & 8) != 0);
+    if (!block.ok) refusal = block.reason;
+  }
+  if (!refusal.empty()) {
+    refuse(refusal);
+    trace(method, index, "refused: " + refusal);
     return 0;
   }
-  if (mode != 5)
-    std::fprintf(stderr, "mirc-standin: message 1224 with mode %lu (mIRC's senders use 5)\n",
-                 static_cast<unsigned long>(mode));
-  wchar_t name[8] = L"mIRC";
-  if (index != 0) {
-    name[4] = static_cast<wchar_t>(L'0' + index);
-    name[5] = L'\0';
-  }
-  HANDLE section = OpenFileMappingW(FILE_MAP_READ, FALSE, name);
-  if (section == nullptr) {
-    std::fprintf(stderr, "mirc-standin: cannot open the shared block %ls (error %lu)\n", name, GetLastError());
-    return 0;
-  }
-  const void* view = MapViewOfFile(section, FILE_MAP_READ, 0, 0, block_size);
-  if (view == nullptr) {
-    std::fprintf(stderr, "mirc-standin: cannot map the shared block %ls (error %lu)\n", name, GetLastError());
-    CloseHandle(section);
-    return 0;
-  }
-  const char* text = static_cast<const char*>(view);
-  const void* zero = std::memchr(text, 0, block_size);
-  const std::size_t length = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : block_size;
-  if (!zero) std::fprintf(stderr, "mirc-standin: the block %ls holds no terminator; recording its 4096 bytes\n", name);
-  std::fwrite(text, 1, length, g_out);
-  std::fputc('\n', g_out);
-  std::fflush(g_out);
-  UnmapViewOfFile(view);
-  CloseHandle(section);
+  if (block.unterminated) std::fprintf(stderr, "mirc-standin: the block holds no terminator; recording all of it\n");
+  write_line(g_out, block.text);
+  trace(method, index, "ran");
   ++g_recorded;
   if (g_options.count != 0 && g_recorded >= g_options.count) PostQuitMessage(0);
   return 1;
@@ -145,6 +185,10 @@ LRESULT read_command(WPARAM mode, LPARAM index) {
 
 LRESULT CALLBACK status_procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == mirc_command_message) return read_command(w, l);
+  if (message >= WM_USER && message <= mirc_message_range_last) {
+    refuse("message " + std::to_string(message) + " (only 1224 is a command)");
+    return 0;
+  }
   return DefWindowProcW(window, message, w, l);
 }
 
@@ -172,6 +216,13 @@ int run(int argc, wchar_t** argv) {
     g_out = _wfopen(g_options.out_path.c_str(), L"ab");
     if (!g_out) {
       std::fprintf(stderr, "mirc-standin: cannot open %ls for writing\n", g_options.out_path.c_str());
+      return 2;
+    }
+  }
+  if (!g_options.trace_path.empty()) {
+    g_trace = _wfopen(g_options.trace_path.c_str(), L"ab");
+    if (!g_trace) {
+      std::fprintf(stderr, "mirc-standin: cannot open %ls for writing\n", g_options.trace_path.c_str());
       return 2;
     }
   }
@@ -218,6 +269,7 @@ int run(int argc, wchar_t** argv) {
     DispatchMessageW(&message);
   }
   if (g_out != stdout) std::fclose(g_out);
+  if (g_trace) std::fclose(g_trace);
   return 0;
 }
 

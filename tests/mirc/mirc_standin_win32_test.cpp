@@ -1,0 +1,120 @@
+// The mIRC stand-in answers raw messages as mIRC would, and refuses loudly,
+// on its output and in its trace, what mIRC would not run.
+#include "test_programs_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+class written_block {
+public:
+  written_block(const wchar_t* name, const void* bytes, std::size_t size) {
+    section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, name);
+    void* view = section_ ? MapViewOfFile(section_, FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr;
+    if (view) {
+      std::memcpy(view, bytes, size);
+      UnmapViewOfFile(view);
+    }
+  }
+  ~written_block() {
+    if (section_) CloseHandle(section_);
+  }
+  written_block(const written_block&) = delete;
+  written_block& operator=(const written_block&) = delete;
+
+private:
+  HANDLE section_ = nullptr;
+};
+
+// The stand-in under its own class name, so no other mIRC window is in the way.
+class StandinMessages : public ::testing::Test {
+protected:
+  StandinMessages()
+      : trace_path(temporary_path(L"mirc-trace")), mirc(L"--class mIRCraw --trace \"" + trace_path + L"\"") {
+    HWND frame = FindWindowW(L"mIRCraw", nullptr);
+    child = frame ? GetWindow(FindWindowExW(frame, nullptr, L"MDIClient", nullptr), GW_CHILD) : nullptr;
+  }
+  ~StandinMessages() override { DeleteFileW(trace_path.c_str()); }
+
+  DWORD_PTR send(UINT message, WPARAM method, LPARAM index) {
+    DWORD_PTR answer = 99;
+    EXPECT_TRUE(SendMessageTimeoutW(child, message, method, index, SMTO_BLOCK, 10000, &answer));
+    return answer;
+  }
+  std::vector<std::string> traced() const { return read_lines(trace_path); }
+
+  std::wstring trace_path;
+  mirc_standin mirc;
+  HWND child = nullptr;
+};
+
+TEST_F(StandinMessages, ReadsTheBlockTheIndexNamesInEitherEncoding) {
+  ASSERT_NE(child, nullptr);
+  {
+    written_block block(L"mIRC3", "/me from three", 15);
+    EXPECT_EQ(send(1224, 5, 3), 1u);
+  }
+  {
+    const wchar_t text[] = L"/me J\x00F3ga \x591C";
+    written_block block(L"mIRC", text, sizeof text);
+    EXPECT_EQ(send(1224, 9, 0), 1u);
+  }
+  EXPECT_EQ(mirc.received(), (std::vector<std::string>{"/me from three", "/me J\xC3\xB3ga \xE5\xA4\x9C"}));
+  EXPECT_EQ(traced(), (std::vector<std::string>{"1224 method=5 block=3 ran", "1224 method=9 block=0 ran"}));
+}
+
+TEST_F(StandinMessages, RefusesWhatMircWouldNotRunAndRunsNothing) {
+  ASSERT_NE(child, nullptr);
+  written_block block(L"mIRC", "/me never", 10);
+  EXPECT_EQ(send(1224, 21, 0), 0u); // 16 is no method bit
+  EXPECT_EQ(send(1224, 4, 0), 0u);  // flood protection alone says nothing of how to run it
+  EXPECT_EQ(send(1224, 5, 10), 0u);
+  EXPECT_EQ(send(1224, 5, -1), 0u);
+  EXPECT_EQ(send(1224, 5, 7), 0u); // no block mIRC7
+  EXPECT_EQ(send(1225, 5, 0), 0u);
+  EXPECT_EQ(send(WM_USER, 5, 0), 0u);
+  EXPECT_EQ(send(0x7FFF, 5, 0), 0u);
+  EXPECT_EQ(send(0x8000, 5, 0), 0u) << "outside mIRC's range: not a command, left to the system";
+  const auto out = mirc.received();
+  ASSERT_EQ(out.size(), 8u);
+  for (const auto& line : out)
+    EXPECT_EQ(line.rfind("mirc-standin: refused ", 0), 0u) << line;
+  EXPECT_NE(out[0].find("16"), std::string::npos) << out[0];
+  EXPECT_NE(out[4].find("mIRC7"), std::string::npos) << out[4];
+  EXPECT_NE(out[5].find("1225"), std::string::npos) << out[5];
+  EXPECT_NE(out[6].find("1024"), std::string::npos) << out[6];
+  const auto trace = traced();
+  ASSERT_EQ(trace.size(), 5u) << "only message 1224 is traced";
+  const char* const starts[] = {
+      "1224 method=21 block=0 refused: ", "1224 method=4 block=0 refused: ", "1224 method=5 block=10 refused: ",
+      "1224 method=5 block=-1 refused: ", "1224 method=5 block=7 refused: "};
+  for (std::size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(trace[i].rfind(starts[i], 0), 0u) << trace[i];
+    // The trace gives the same reason the output does.
+    EXPECT_EQ(trace[i].substr(std::strlen(starts[i])), out[i].substr(22)) << trace[i];
+  }
+  // Still a working mIRC after all that.
+  EXPECT_EQ(send(1224, 5, 0), 1u);
+  EXPECT_EQ(mirc.received().back(), "/me never");
+}
+
+TEST(StandinCommandLine, BadOptionsAreNamedAndRefused) {
+  const auto unknown = run_program(L"mirc-standin.exe", L"--colour blue");
+  EXPECT_EQ(unknown.exit_code, 2u);
+  EXPECT_NE(unknown.err.find("unknown option --colour"), std::string::npos) << unknown.err;
+  for (const wchar_t* count : {L"-1", L"+3", L"3x", L"", L"99999999999999999999"}) {
+    const auto bad = run_program(L"mirc-standin.exe", std::wstring(L"--count \"") + count + L"\"");
+    EXPECT_EQ(bad.exit_code, 2u) << bad.err;
+    EXPECT_NE(bad.err.find("bad value for --count"), std::string::npos) << bad.err;
+  }
+  const auto help = run_program(L"mirc-standin.exe", L"--help");
+  EXPECT_EQ(help.exit_code, 0u);
+  EXPECT_NE(help.out.find("--trace FILE"), std::string::npos);
+}
+
+} // namespace
