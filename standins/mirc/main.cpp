@@ -5,12 +5,16 @@
 // real mIRC would not run (another message number in its range, unknown method
 // bits, a block index outside 0..9, a block that does not exist) is refused
 // loudly and nothing is run for it.
+#include "command_interpreter.h"
+#include "irc_session_win32.h"
 #include "shared_block_win32.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include <fcntl.h>
@@ -32,16 +36,24 @@ struct options {
   unsigned long hang_ms = 0;
   unsigned long count = 0; // 0: run until closed
   std::wstring shape = L"full";
+  std::wstring log_path;
+  std::wstring irc; // HOST:PORT
+  irc_settings session;
 };
 
 options g_options;
 std::FILE* g_out = stdout;
 std::FILE* g_trace = nullptr;
+std::FILE* g_log = nullptr;
+std::mutex g_log_mutex;
+std::unique_ptr<irc_session> g_session;
 unsigned long g_recorded = 0;
 
 void print_help() {
   std::printf("usage: mirc-standin [--out FILE] [--trace FILE] [--class NAME] [--hang-ms N] [--count N]\n"
               "                    [--ready-file PATH] [--shape full|no-mdiclient|empty-mdiclient]\n"
+              "                    [--irc HOST:PORT --nick NICK --channel #CHAN [--log FILE]\n"
+              "                     [--flood-burst N] [--flood-interval-ms N] [--retry-ms N] [--retry-max-ms N]]\n"
               "\n"
               "Stands in for mIRC: a top-level window of class NAME (default mIRC) with an\n"
               "MDIClient child and a first child inside it. On message 1224 (WM_USER+200)\n"
@@ -64,6 +76,28 @@ void print_help() {
               "  --ready-file PATH  write PATH (holding the process id) once the windows exist\n"
               "  --shape S          full (default); no-mdiclient: no MDIClient child;\n"
               "                     empty-mdiclient: an MDIClient with no child inside\n"
+              "\n"
+              "With --irc it is also an IRC client: it connects to HOST:PORT (IPv4), registers\n"
+              "as NICK, joins #CHAN, answers PING and runs each command as mIRC runs text typed\n"
+              "in the channel: with method 1 a leading \"/\" runs commands separated by \"|\"\n"
+              "(/me TEXT, /say TEXT, /msg TARGET TEXT, /quit [TEXT]; any other is reported,\n"
+              "never sent), \"//\" (identifiers) is reported and not run, other text is said;\n"
+              "with method 2 the text is said as it is. A line break ends a line. A message\n"
+              "that would pass IRC's 512-byte line as the server relays it is cut at a UTF-8\n"
+              "character boundary. With method bit 4 lines pass a flood gate: a burst of N\n"
+              "lines, then one per interval; they wait, they are never dropped. A lost\n"
+              "connection is retried after --retry-ms, doubling up to --retry-max-ms; lines\n"
+              "that cannot go out are reported as not delivered. Reports go to standard error\n"
+              "and to the log, each as \"mirc-standin: ...\".\n"
+              "\n"
+              "  --irc HOST:PORT    the IRC server (an IPv4 address)\n"
+              "  --nick NICK        the nickname (\"_\" is added while it is taken)\n"
+              "  --channel #CHAN    the channel /me and /say go to\n"
+              "  --log FILE         append reports to FILE too\n"
+              "  --flood-burst N    lines sent at once before the pace holds (default 4)\n"
+              "  --flood-interval-ms N  then one line per N ms (default 1000)\n"
+              "  --retry-ms N       first wait before reconnecting (default 1000)\n"
+              "  --retry-max-ms N   longest wait before reconnecting (default 30000)\n"
               "  --help             this text\n"
               "\n"
               "Several instances may run at once. Exit status 0, or 2 on a bad command line or\n"
@@ -79,9 +113,33 @@ bool parse_number(const wchar_t* text, unsigned long& out) {
   return errno == 0 && *end == L'\0';
 }
 
+// Printable ASCII with no blank: what a nickname or channel may safely hold on a command line.
+bool parse_word(const wchar_t* text, std::string& out) {
+  out.clear();
+  for (const wchar_t* p = text; *p; ++p) {
+    if (*p <= L' ' || *p > L'~' || *p == L',') return false;
+    out += static_cast<char>(*p);
+  }
+  return !out.empty();
+}
+
+bool parse_address(const wchar_t* text, irc_settings& out) {
+  const wchar_t* colon = std::wcsrchr(text, L':');
+  unsigned long port = 0;
+  if (!colon || !parse_number(colon + 1, port) || port == 0 || port > 65535) return false;
+  out.host.clear();
+  for (const wchar_t* p = text; p != colon; ++p)
+    out.host += static_cast<char>(*p);
+  out.port = static_cast<unsigned short>(port);
+  return !out.host.empty();
+}
+
 bool takes_value(const std::wstring& a) {
-  return a == L"--out" || a == L"--trace" || a == L"--class" || a == L"--ready-file" || a == L"--hang-ms" ||
-         a == L"--count" || a == L"--shape";
+  for (const wchar_t* known :
+       {L"--out", L"--trace", L"--class", L"--ready-file", L"--hang-ms", L"--count", L"--shape", L"--irc", L"--nick",
+        L"--channel", L"--log", L"--flood-burst", L"--flood-interval-ms", L"--retry-ms", L"--retry-max-ms"})
+    if (a == known) return true;
+  return false;
 }
 
 // Returns 0 to go on, or the exit status.
@@ -114,6 +172,22 @@ int parse(int argc, wchar_t** argv) {
       ok = parse_number(value, g_options.hang_ms);
     else if (a == L"--count")
       ok = parse_number(value, g_options.count);
+    else if (a == L"--irc")
+      ok = parse_address(value, g_options.session);
+    else if (a == L"--nick")
+      ok = parse_word(value, g_options.session.nick);
+    else if (a == L"--channel")
+      ok = parse_word(value, g_options.session.channel) && value[0] == L'#';
+    else if (a == L"--log")
+      g_options.log_path = value;
+    else if (a == L"--flood-burst")
+      ok = parse_number(value, g_options.session.flood_burst) && g_options.session.flood_burst > 0;
+    else if (a == L"--flood-interval-ms")
+      ok = parse_number(value, g_options.session.flood_interval_ms);
+    else if (a == L"--retry-ms")
+      ok = parse_number(value, g_options.session.retry_ms) && g_options.session.retry_ms > 0;
+    else if (a == L"--retry-max-ms")
+      ok = parse_number(value, g_options.session.retry_max_ms) && g_options.session.retry_max_ms > 0;
     else {
       g_options.shape = value;
       ok = g_options.shape == L"full" || g_options.shape == L"no-mdiclient" || g_options.shape == L"empty-mdiclient";
@@ -122,6 +196,12 @@ int parse(int argc, wchar_t** argv) {
       std::fprintf(stderr, "mirc-standin: bad value for %ls: %ls\n", a.c_str(), value);
       return 2;
     }
+  }
+  const bool irc = !g_options.session.host.empty(), nick = !g_options.session.nick.empty(),
+             channel = !g_options.session.channel.empty();
+  if (irc != nick || irc != channel) {
+    std::fprintf(stderr, "mirc-standin: --irc, --nick and --channel go together\n");
+    return 2;
   }
   if (g_options.class_name.empty() || g_options.class_name.size() > 255) {
     std::fprintf(stderr, "mirc-standin: --class needs 1 to 255 characters\n");
@@ -142,6 +222,14 @@ void refuse(const std::string& reason) {
   const std::string line = "mirc-standin: refused " + reason;
   write_line(g_out, line);
   if (g_out != stdout) write_line(stderr, line);
+}
+
+// Thread-safe: the IRC session reports from its own thread.
+void report(const std::string& text) {
+  const std::string line = "mirc-standin: " + text;
+  std::lock_guard<std::mutex> lock(g_log_mutex);
+  write_line(g_log, line);
+  write_line(stderr, line);
 }
 
 void trace(WPARAM method, LPARAM index, const std::string& outcome) {
@@ -178,6 +266,13 @@ LRESULT read_command(WPARAM method, LPARAM index) {
   if (block.unterminated) std::fprintf(stderr, "mirc-standin: the block holds no terminator; recording all of it\n");
   write_line(g_out, block.text);
   trace(method, index, "ran");
+  if (g_session)
+    for (auto& action : interpret_command(block.text, static_cast<unsigned long>(method), g_options.session.channel)) {
+      if (action.send)
+        g_session->submit(std::move(action.text), (method & 4) != 0, action.quit);
+      else
+        report(action.text);
+    }
   ++g_recorded;
   if (g_options.count != 0 && g_recorded >= g_options.count) PostQuitMessage(0);
   return 1;
@@ -226,6 +321,14 @@ int run(int argc, wchar_t** argv) {
       return 2;
     }
   }
+  if (!g_options.log_path.empty()) {
+    g_log = _wfopen(g_options.log_path.c_str(), L"ab");
+    if (!g_log) {
+      std::fprintf(stderr, "mirc-standin: cannot open %ls for writing\n", g_options.log_path.c_str());
+      return 2;
+    }
+  }
+  if (!g_options.session.host.empty()) g_session = std::make_unique<irc_session>(g_options.session, report);
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSW frame{};
   frame.lpfnWndProc = frame_procedure;
@@ -268,8 +371,10 @@ int run(int argc, wchar_t** argv) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  g_session.reset();
   if (g_out != stdout) std::fclose(g_out);
   if (g_trace) std::fclose(g_trace);
+  if (g_log) std::fclose(g_log);
   return 0;
 }
 
