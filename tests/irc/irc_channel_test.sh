@@ -1,0 +1,178 @@
+#!/bin/sh
+# Through a real IRC server: the stand-in player announces tracks through the
+# real component into the mIRC stand-in, which speaks IRC to ngircd; ii, joined
+# to the same channel, writes what the channel saw. Every process started here
+# is stopped here, by its process id, whatever happens.
+#
+# usage: irc_channel_test.sh CASE BIN_DIR WORK_DIR
+#   CASE: playlist | hostile | raw-injection | overlong | server-restart | flood
+set -eu
+case_name=$1 bin=$2 work=$3
+root=$(CDPATH= cd -- "$(dirname -- "$0")/../.." && pwd)
+channel="#chirp"
+nick=chirp
+
+rm -rf "$work"
+mkdir -p "$work"
+mirc_pid=""
+cleanup() {
+  if [ -n "$mirc_pid" ]; then kill "$mirc_pid" 2>/dev/null || true; wait "$mirc_pid" 2>/dev/null || true; fi
+  "$root/tools/irc-peers" stop "$work/irc" || true
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+fail() {
+  echo "FAIL: $*"
+  for f in log out; do [ -f "$work/mirc.$f" ] && { echo "--- mirc.$f"; cat -v "$work/mirc.$f"; }; done
+  [ -f "$(channel_file)" ] && { echo "--- channel"; cat -v "$(channel_file)"; }
+  exit 1
+}
+win() { printf 'Z:%s' "$1" | tr / '\\'; }
+channel_file() { printf '%s' "$work/irc/ii/127.0.0.1/$channel/out"; }
+# What the stand-in said in the channel, one message per line, as ii wrote it.
+said() { sed -n "s/^[0-9]* <$nick> //p" "$(channel_file)"; }
+count() { c=$(grep -c "$1" "$2" 2>/dev/null) || true; echo "${c:-0}"; }
+
+# Waits up to $2 seconds for the test "$1".
+wait_for() {
+  n=0
+  until eval "$1"; do
+    n=$((n + 1)); [ $n -le $(($2 * 10)) ] || return 1
+    sleep 0.1
+  done
+}
+
+start_mirc() {
+  port=$(cat "$work/irc/port")
+  "$root/tools/wine-run" "$bin/mirc-standin.exe" --out "$(win "$work/mirc.out")" --log "$(win "$work/mirc.log")" \
+    --ready-file "$(win "$work/mirc.ready")" --irc "127.0.0.1:$port" --nick "$nick" --channel "$channel" \
+    --retry-ms 200 --retry-max-ms 800 "$@" </dev/null >/dev/null 2>"$work/mirc.err" &
+  mirc_pid=$!
+  wait_for '[ -f "$work/mirc.ready" ]' 60 || fail "the mIRC stand-in did not start: $(cat "$work/mirc.err")"
+  wait_for '[ "$(count "joined $channel" "$work/mirc.log")" -ge 1 ]' 30 || fail "the stand-in did not join"
+}
+
+play() {
+  timeout 120 "$root/tools/wine-run" "$bin/corvane-host.exe" play "$(win "$1")" </dev/null >"$work/host.out" 2>&1 ||
+    fail "the player failed: $(cat "$work/host.out")"
+}
+
+# Waits until the channel holds $1 messages from the stand-in, then a moment
+# more in which no further message may come.
+expect_said_count() {
+  want=$1
+  wait_for '[ "$(said | wc -l)" -ge "$want" ]' 30 || fail "the channel got $(said | wc -l) messages, not $want"
+  sleep 0.5
+  [ "$(said | wc -l)" -eq "$want" ] || fail "the channel got $(said | wc -l) messages, not $want"
+}
+
+# The commands the player announces for playlist $1, as the channel shows them.
+expected_actions() {
+  LC_ALL=C awk -f "$root/tests/irc/expected_commands.awk" "$1" | LC_ALL=C sed 's/^\/me \(.*\)$/\x01ACTION \1\x01/'
+}
+
+expect_channel_matches() {
+  expected_actions "$1" >"$work/expected"
+  said >"$work/said"
+  cmp -s "$work/expected" "$work/said" || {
+    echo "expected, then said:"; diff "$work/expected" "$work/said" | cat -v
+    fail "the channel did not see exactly the announced tracks"
+  }
+}
+
+"$root/tools/irc-peers" start "$work/irc" "$channel" >/dev/null
+
+case $case_name in
+playlist)
+  start_mirc
+  play "$root/samples/playlist.txt"
+  expect_said_count 5
+  expect_channel_matches "$root/samples/playlist.txt"
+  grep -q "$(printf 'J\303\263ga - Homogenic')" "$work/said" || fail "non-ASCII title not byte-exact"
+  grep -q 'Ready or Not - ?' "$work/said" || fail "missing album not shown as ?"
+  ;;
+hostile)
+  start_mirc
+  {
+    printf 'title: Song | /quit\nalbum: A|B\n\n'
+    printf 'title: a|/msg #chirp injected\n\n'
+    printf 'title: one\rtwo\nalbum: x\001y\037z\177w\n\n'
+    printf 'title: Line one\n  /quit line two\n\n'
+    printf 'title:  | /quit\nalbum:  | /quit\n\n'
+    printf 'title: still here\n'
+  } >"$work/hostile.txt"
+  play "$work/hostile.txt"
+  expect_said_count 6
+  expect_channel_matches "$work/hostile.txt"
+  [ "$(count "has quit" "$(channel_file)")" -eq 0 ] || fail "the stand-in left the channel"
+  [ "$(count "QUIT" "$work/irc/ngircd.log")" -eq 0 ] || fail "the server got a QUIT"
+  [ "$(count "lost" "$work/mirc.log")" -eq 0 ] || fail "the connection did not survive"
+  [ "$(count "unknown command" "$work/mirc.log")" -eq 0 ] || fail "a tag ran as a command"
+  ;;
+raw-injection)
+  # Written by this test, not the component: proof that "|" in a command is an attack.
+  start_mirc
+  "$root/tools/wine-run" "$bin/mirc-send.exe" "/me a | /msg $channel injected" </dev/null || fail "mirc-send failed"
+  expect_said_count 2
+  printf '\001ACTION a\001\ninjected\n' >"$work/expected"
+  said | cmp -s "$work/expected" - || fail "the two commands did not both reach the channel"
+  ;;
+overlong)
+  start_mirc
+  title=a
+  i=0
+  while [ $i -lt 1700 ]; do title="$title$(printf '\345\244\234')"; i=$((i + 1)); done
+  printf 'title: %s\nalbum: B\n' "$title" >"$work/long.txt"
+  play "$work/long.txt"
+  expect_said_count 1
+  # The block: "/me is playing: a" (17 bytes) and then 1359 whole three-byte characters (4094 of 4095).
+  [ "$(head -n 1 "$work/mirc.out" | LC_ALL=C wc -c)" -eq 4095 ] || fail "the block was not cut at 4094 bytes"
+  # The channel: ":chirp!~chirpline@127.0.0.1 PRIVMSG #chirp :" + "\001ACTION " + text + "\001" + CR LF
+  # is 512 bytes at most: 457 bytes of text, "is playing: a" and 148 characters.
+  expected="$(printf '\001ACTION is playing: a')"
+  i=0
+  while [ $i -lt 148 ]; do expected="$expected$(printf '\345\244\234')"; i=$((i + 1)); done
+  printf '%s\001\n' "$expected" >"$work/expected"
+  said | cmp -s "$work/expected" - || fail "the channel line is not cut at IRC's line at a character boundary"
+  grep -q "line cut from 4115 to 482 bytes" "$work/mirc.log" || fail "the cut was not reported"
+  ;;
+server-restart)
+  start_mirc
+  printf 'title: before\n' >"$work/before.txt"
+  printf 'title: during\n' >"$work/during.txt"
+  printf 'title: after one\n\ntitle: after two\n' >"$work/after.txt"
+  play "$work/before.txt"
+  expect_said_count 1
+  "$root/tools/irc-peers" stop "$work/irc"
+  wait_for '[ "$(count "lost" "$work/mirc.log")" -ge 1 ]' 10 || fail "the loss was not reported"
+  started=$(date +%s)
+  play "$work/during.txt"
+  # The player's notification does not wait for the network: well within the component's 3 s bound.
+  [ $(($(date +%s) - started)) -lt 20 ] || fail "the player was held while the server was down"
+  wait_for 'grep -q "not delivered.*is playing: during" "$work/mirc.log"' 10 || fail "the lost line was not reported"
+  "$root/tools/irc-peers" restart "$work/irc"
+  wait_for '[ "$(count "joined $channel" "$work/mirc.log")" -ge 2 ]' 30 || fail "the stand-in did not reconnect"
+  grep -q "retrying in 200 ms" "$work/mirc.log" || fail "no back-off reported"
+  play "$work/after.txt"
+  expect_said_count 3
+  printf '\001ACTION is playing: before - ?\001\n\001ACTION is playing: after one - ?\001\n\001ACTION is playing: after two - ?\001\n' >"$work/expected"
+  said | cmp -s "$work/expected" - || fail "the tracks after the restart did not arrive"
+  ;;
+flood)
+  start_mirc --flood-burst 3 --flood-interval-ms 250
+  : >"$work/burst.txt"
+  i=1
+  while [ $i -le 20 ]; do printf 'title: track %02d\n\n' $i >>"$work/burst.txt"; i=$((i + 1)); done
+  play "$work/burst.txt"
+  expect_said_count 20
+  expect_channel_matches "$work/burst.txt"
+  # Three at once, then one each 250 ms: line k (from 0) goes no sooner than (k-2)*250 ms after the first.
+  sed -n 's/^mirc-standin: sent \([0-9]*\) .*/\1/p' "$work/mirc.log" >"$work/sent"
+  [ "$(wc -l <"$work/sent")" -eq 20 ] || fail "not 20 lines sent"
+  awk 'NR == 1 { first = $1 } NR > 3 && $1 - first < (NR - 3) * 250 - 20 { print "line " NR - 1 " at +" $1 - first " ms"; bad = 1 }
+       END { exit bad }' "$work/sent" || fail "lines went faster than the gate allows"
+  ;;
+*) echo "unknown case $case_name" >&2; exit 2 ;;
+esac
+echo "PASS: $case_name"
