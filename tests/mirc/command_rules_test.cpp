@@ -1,0 +1,114 @@
+// What the mIRC stand-in makes of a command and how it puts it on the wire:
+// mIRC's edit-box rules, IRC's line limit and the flood gate's pace.
+#include "command_interpreter.h"
+#include "irc_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Sends as "> message", reports as "! text".
+std::vector<std::string> run(const std::string& text, unsigned long method = 5) {
+  std::vector<std::string> out;
+  for (const auto& a : interpret_command(text, method, "#c"))
+    out.push_back((a.send ? (a.quit ? "> [quit] " : "> ") : "! ") + a.text);
+  return out;
+}
+
+TEST(CommandInterpreter, MeBecomesOneActionWithItsTextVerbatim) {
+  EXPECT_EQ(run("/me is playing: J\xC3\xB3ga - ?  "),
+            std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                     "ACTION is playing: J\xC3\xB3ga - ?  \x01"});
+  EXPECT_EQ(run("/ME loud"), std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                                      "ACTION loud\x01"});
+}
+
+TEST(CommandInterpreter, BarsSeparateCommandsWithOrWithoutBlanksAndSlashes) {
+  EXPECT_EQ(run("/me a | /msg #c injected"), (std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                                                       "ACTION a\x01",
+                                                                       "> PRIVMSG #c :injected"}));
+  EXPECT_EQ(run("/me a|say b||  /quit  bye "), (std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                                                         "ACTION a\x01",
+                                                                         "> PRIVMSG #c :b", "> [quit] QUIT : bye "}));
+  EXPECT_EQ(run("/quit"), std::vector<std::string>{"> [quit] QUIT"});
+}
+
+TEST(CommandInterpreter, PlainTextAndLinesWithoutASlashAreSaidWhole) {
+  EXPECT_EQ(run("/me a | /quit", 6), std::vector<std::string>{"> PRIVMSG #c :/me a | /quit"});
+  EXPECT_EQ(run("hello | /quit"), std::vector<std::string>{"> PRIVMSG #c :hello | /quit"});
+  EXPECT_TRUE(run("").empty());
+}
+
+TEST(CommandInterpreter, UnknownCommandsAndMissingParametersAreReportedNotSent) {
+  EXPECT_EQ(run("/raw PRIVMSG #c :x | /echo hi"),
+            (std::vector<std::string>{"! unknown command /raw: not sent", "! unknown command /echo: not sent"}));
+  EXPECT_EQ(run("/msg #c|/me|/say"),
+            (std::vector<std::string>{"! /msg: insufficient parameters", "! /me: insufficient parameters",
+                                      "! /say: insufficient parameters"}));
+  EXPECT_EQ(run("//me $me"), std::vector<std::string>{"! //: evaluating identifiers is not modelled; not run"});
+}
+
+TEST(CommandInterpreter, ALineBreakEndsALine) {
+  EXPECT_EQ(run("/me a\r\n/quit x\rhi"), (std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                                                   "ACTION a\x01",
+                                                                   "> [quit] QUIT :x", "> PRIVMSG #c :hi"}));
+}
+
+TEST(IrcLine, FitsTheRelayedLineAtACharacterBoundary) {
+  std::string text;
+  for (int i = 0; i < 300; ++i)
+    text += "\xE5\xA4\x9C";
+  std::string action = "PRIVMSG #chirp :\x01"
+                       "ACTION a" +
+                       text + "\x01";
+  const std::string original = action;
+  // ":" + 26-byte prefix + " " + line + CR LF: 482 bytes of line at most.
+  ASSERT_TRUE(fit_irc_line(action, 26));
+  EXPECT_EQ(action.size(), 482u); // 25 + 456 (152 characters) + 1
+  EXPECT_EQ(action.substr(0, 481), original.substr(0, 481));
+  EXPECT_EQ(action.back(), '\x01');
+
+  std::string plain = "PRIVMSG #chirp :" + text;
+  ASSERT_TRUE(fit_irc_line(plain, 0));
+  EXPECT_EQ(plain.size(), 16u + 492u); // 510 bytes allowed, 164 whole characters
+  EXPECT_NE(plain.back(), '\x01');
+
+  std::string four = "PRIVMSG #c :";
+  for (int i = 0; i < 200; ++i)
+    four += "\xF0\x9F\x8E\xB5";
+  ASSERT_TRUE(fit_irc_line(four, 0));
+  EXPECT_EQ(four.size(), 12u + 496u);
+
+  std::string fits(510, 'x');
+  EXPECT_FALSE(fit_irc_line(fits, 0));
+  EXPECT_EQ(fits.size(), 510u);
+  std::string over(511, 'x');
+  EXPECT_TRUE(fit_irc_line(over, 0));
+  EXPECT_EQ(over.size(), 510u);
+}
+
+TEST(FloodGate, ABurstThenOneLinePerInterval) {
+  flood_gate gate(3, 250);
+  unsigned long long now = 10000;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(gate.wait_ms(now), 0u) << i;
+    gate.take(now);
+  }
+  EXPECT_EQ(gate.wait_ms(now), 250u);
+  now += 250;
+  EXPECT_EQ(gate.wait_ms(now), 0u);
+  gate.take(now);
+  EXPECT_EQ(gate.wait_ms(now + 100), 150u);
+  // A quiet spell gives the whole burst back, no more.
+  now += 5000;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(gate.wait_ms(now), 0u) << i;
+    gate.take(now);
+  }
+  EXPECT_EQ(gate.wait_ms(now), 250u);
+}
+
+} // namespace
