@@ -1,6 +1,7 @@
 #include "preferences/preferences_dialog_logic.h"
 #include "preferences/preferences_resource.h"
 #include "settings/cfg_var.h"
+#include "support/pfc/string8.h"
 #include "support/utf8_convert.h"
 
 #include <cstring>
@@ -18,11 +19,17 @@ preferences_dialog_logic::preferences_dialog_logic(dialog_controls& controls, pa
   listener = service_ptr_t<page_state_listener>::adopt(listener_ref);
 }
 
-void preferences_dialog_logic::show_pattern(const char* utf8) {
+namespace {
+pfc::storage_t<char16_t, pfc::alloc_standard> as_utf16(const char* utf8) {
   pfc::storage_t<char16_t, pfc::alloc_standard> wide;
   wide.set_size(checked_count(pfc::utf8_to_utf16_size(utf8)));
   pfc::utf8_to_utf16(wide.data(), utf8);
-  controls_.set_item_text(IDC_TITLE_PATTERN, wide.data());
+  return wide;
+}
+} // namespace
+
+void preferences_dialog_logic::show_pattern(const char* utf8) {
+  controls_.set_item_text(IDC_TITLE_PATTERN, as_utf16(utf8).data());
 }
 
 bool preferences_dialog_logic::box_checked() { return controls_.is_button_checked(IDC_SEND_ENABLED) == 1; }
@@ -75,17 +82,26 @@ void preferences_dialog_logic::apply_changes() {
   // Without its controls the page has nothing to store: reading them would
   // give an unchecked box and an empty field and wipe the settings.
   if (!controls_.window_exists()) return;
-  cfg_enabled.value = box_checked() ? 1 : 0;
-  const pfc::storage_t<char, pfc::alloc_standard> text = field_as_utf8();
-  cfg_title_pattern.assign_text(text.data(), pfc::infinite_length);
+  // Both settings or neither: everything that allocates is made first, and
+  // the commit below cannot fail.
+  const std::uint8_t enabled = box_checked() ? 1 : 0;
+  pfc::string8 pattern;
+  pattern.assign_text(field_as_utf8().data(), pfc::infinite_length);
+  cfg_enabled.value = enabled;
+  cfg_title_pattern.swap(pattern);
   listener->notify_state_change();
 }
 
 void preferences_dialog_logic::reset_to_defaults() {
   if (!controls_.window_exists()) return;
+  // As for apply: the stored pattern and the field's text are both made
+  // before anything changes, so a failure leaves settings, controls and the
+  // page's state as they were.
+  pfc::string8 pattern(cfg_title_pattern_default);
+  const pfc::storage_t<char16_t, pfc::alloc_standard> shown = as_utf16(pattern.text_ptr());
   cfg_enabled.value = 1;
+  cfg_title_pattern.swap(pattern);
   controls_.check_button(IDC_SEND_ENABLED, 1);
-  cfg_title_pattern.assign_text(cfg_title_pattern_default, pfc::infinite_length);
-  show_pattern(cfg_title_pattern.text_ptr());
+  controls_.set_item_text(IDC_TITLE_PATTERN, shown.data());
   listener->notify_state_change();
 }

@@ -40,6 +40,41 @@ bool set_aside(const std::wstring& path, std::wstring& aside) {
   return false;
 }
 
+bool process_alive(DWORD id) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED; // someone's, and there
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+}
+
+// A run killed while saving leaves its FILE.saving-<process id> behind. Those
+// whose process is gone are removed; a live process's save, any other name and
+// FILE itself are never touched.
+void remove_stale_temporaries(const std::wstring& path) {
+  const std::size_t folder_end = path.find_last_of(L"\\/") + 1;
+  const std::wstring folder = path.substr(0, folder_end);
+  const std::wstring stem = path.substr(folder_end) + L".saving-";
+  WIN32_FIND_DATAW found;
+  HANDLE walk = FindFirstFileW((path + L".saving-*").c_str(), &found);
+  if (walk == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name.size() <= stem.size() ||
+        name.size() > stem.size() + 10 || _wcsnicmp(name.c_str(), stem.c_str(), stem.size()) != 0)
+      continue;
+    unsigned long long id = 0;
+    bool digits = true;
+    for (std::size_t i = stem.size(); i < name.size() && digits; ++i) {
+      digits = name[i] >= L'0' && name[i] <= L'9';
+      id = id * 10 + static_cast<unsigned>(name[i] - L'0');
+    }
+    if (!digits || id > 0xFFFFFFFFull || process_alive(static_cast<DWORD>(id))) continue;
+    DeleteFileW((folder + name).c_str());
+  } while (FindNextFileW(walk, &found));
+  FindClose(walk);
+}
+
 } // namespace
 
 std::uint32_t file_settings_reader::read_some(void* buffer, std::uint32_t count, abort_handle&) {
@@ -128,6 +163,7 @@ settings_load_result load_settings_file(component_client& client, const std::wst
 }
 
 bool save_settings_file(component_client& client, const std::wstring& path, abort_handle& abort) {
+  remove_stale_temporaries(path);
   temporary_file temporary(path + L".saving-" + std::to_wstring(GetCurrentProcessId()));
   try {
     {

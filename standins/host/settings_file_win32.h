@@ -78,5 +78,6 @@ settings_load_result load_settings_file(component_client& client, const std::wst
 // Saves through the component's save_settings into a temporary file beside
 // path, flushes it and moves it over path. On any failure the previous file
 // stays as it was and the temporary is removed. Reports problems on stderr;
-// returns whether the file was replaced.
+// returns whether the file was replaced. Temporaries that runs killed while
+// saving left beside path are removed first.
 bool save_settings_file(component_client& client, const std::wstring& path, abort_handle& abort);

@@ -102,6 +102,12 @@ TEST(BlockCut, CutsMalformedTextAtTheCapacity) {
   // Stray continuation bytes at the limit cost no whole character before them.
   const std::string strays = std::string(4094, 'a') + "\x80\x80" + std::string(10, 'b');
   EXPECT_EQ(command_length_for_block(strays.c_str(), static_cast<std::uint32_t>(strays.size()), 4096), 4095u);
+  // A whole character ending exactly at the limit, then a stray byte: kept.
+  for (const std::string ch : {"\xC3\xB3", "\xE5\xA4\x9C", "\xF0\x9F\x8E\xB5"}) {
+    const std::string text = std::string(4095 - ch.size(), 'a') + ch + "\x80" + std::string(10, 'b');
+    EXPECT_EQ(command_length_for_block(text.c_str(), static_cast<std::uint32_t>(text.size()), 4096), 4095u)
+        << ch.size() << "-byte character";
+  }
 }
 
 TEST(BlockCut, FitsTinyBlocks) {

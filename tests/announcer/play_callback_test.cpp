@@ -181,6 +181,35 @@ TEST_F(PlayCallback, AllocatesThreeBlocksPerAnnouncement) {
   EXPECT_EQ(probe.requests(), 3u);
 }
 
+// Each allocation of one announcement refused in turn: either the host gets
+// "bad allocation" and nothing was handed over, or the command went out whole
+// and nothing was raised; every host reference goes back either way.
+TEST_F(PlayCallback, EachRefusedAllocationSendsNothingAndReleasesEverything) {
+  auto track = host.make_track("A title", "An album");
+  const auto outstanding = host_references().outstanding();
+  unsigned k = 1;
+  for (;; ++k) {
+    ASSERT_LT(k, 10u) << "the announcement never completed";
+    g_delivered.clear();
+    bool threw = false;
+    {
+      const allocation_probe probe(k);
+      try {
+        notify(track);
+      } catch (const std::bad_alloc& e) {
+        threw = true;
+        EXPECT_STREQ(e.what(), "bad allocation");
+      }
+    }
+    EXPECT_EQ(host_references().outstanding(), outstanding) << k;
+    EXPECT_EQ(track->reference_count(), 1) << k;
+    if (!threw) break;
+    EXPECT_TRUE(g_delivered.empty()) << k;
+  }
+  EXPECT_EQ(g_delivered, std::vector<std::string>{"/me is playing: A title - An album"});
+  EXPECT_GE(k, 4u) << "title, command and console line each refused once";
+}
+
 TEST_F(PlayCallback, WithoutConsoleServicesStillAnnounces) {
   set_services_ready(false);
   auto track = host.make_track("T", "A");

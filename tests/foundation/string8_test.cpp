@@ -79,6 +79,9 @@ TEST(StandardString, GrowsBySixteenAndShrinksOnlyPastThirtyTwo) {
   EXPECT_EQ(s.block_size(), 37u);
   EXPECT_EQ(s.block_allocation(), 37u);
   EXPECT_EQ(text_of(s), "abc0123456789abcdefX");
+  s.cut_to_length(4); // a need of 5 leaves exactly 32 bytes spare: kept
+  EXPECT_EQ(s.block_size(), 37u);
+  EXPECT_EQ(s.block_data()[4], '\0');
   s.cut_to_length(2);
   EXPECT_EQ(s.block_size(), 3u);
   EXPECT_EQ(text_of(s), "ab");

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -54,7 +55,7 @@ public:
 };
 
 class DialogLogic : public testing::Test {
-protected:
+public:
   DialogLogic() {
     controls.on_field_change = [this] { logic.control_changed(); };
   }
@@ -206,14 +207,59 @@ TEST_F(DialogLogic, ReadPatternField) {
   EXPECT_EQ(std::u16string(text.c_str()), u"");
 }
 
-TEST_F(DialogLogic, AllocationFailureWhileApplyingKeepsTheOldPattern) {
-  logic.init_controls();
-  controls.box = 0;
-  controls.field = u"new pattern";
-  {
-    const allocation_probe refuse_all(0, 0);
-    EXPECT_THROW(logic.apply_changes(), std::bad_alloc);
+// Each allocation of an operation refused in turn, starting from a page whose
+// controls differ from the stored settings: a refusal leaves settings,
+// controls, listener and state exactly as they were; the first run with
+// nothing refused completes. Returns how many refusals it took.
+unsigned refuse_each_allocation(DialogLogic& t, void (*op)(page_logic&)) {
+  for (unsigned k = 1; k < 20; ++k) {
+    cfg_enabled.value = 0;
+    cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);
+    t.controls.box = 1;
+    t.controls.field = u"typed \u00E9";
+    t.listener.notifications = 0;
+    const auto before = std::make_tuple(cfg_enabled.value, pattern(), t.controls.box, t.controls.field);
+    bool threw = false, refused = false;
+    {
+      const allocation_probe probe(k);
+      try {
+        op(t.logic);
+      } catch (const std::bad_alloc& e) {
+        threw = true;
+        EXPECT_STREQ(e.what(), "bad allocation");
+      }
+      refused = probe.refused();
+    }
+    if (!threw) {
+      EXPECT_FALSE(refused) << "allocation " << k << " was refused yet the operation completed";
+      return k - 1;
+    }
+    EXPECT_EQ(std::make_tuple(cfg_enabled.value, pattern(), t.controls.box, t.controls.field), before) << k;
+    EXPECT_EQ(t.listener.notifications, 0) << k;
+    EXPECT_EQ(t.logic.state_flags(), 9u) << k;
   }
-  EXPECT_EQ(cfg_enabled.value, 0u) << "the flag is stored first";
+  ADD_FAILURE() << "the operation never completed";
+  return 0;
+}
+
+TEST_F(DialogLogic, AllocationFailureWhileApplyingKeepsBothOldSettings) {
+  EXPECT_GE(refuse_each_allocation(*this, [](page_logic& l) { l.apply_changes(); }), 3u);
+  EXPECT_EQ(cfg_enabled.value, 1u);
+  EXPECT_EQ(pattern(), "typed \xC3\xA9");
+  EXPECT_EQ(logic.state_flags(), 8u);
+}
+
+TEST_F(DialogLogic, AllocationFailureWhileResettingChangesNothing) {
+  EXPECT_GE(refuse_each_allocation(*this, [](page_logic& l) { l.reset_to_defaults(); }), 2u);
+  EXPECT_EQ(cfg_enabled.value, 1u);
   EXPECT_EQ(pattern(), "%title% - %album%");
+  EXPECT_EQ(controls.field, u"%title% - %album%");
+  EXPECT_EQ(logic.state_flags(), 8u);
+}
+
+TEST_F(DialogLogic, AllocationFailureWhileFillingLeavesTheControlsUntouched) {
+  EXPECT_GE(refuse_each_allocation(*this, [](page_logic& l) { l.init_controls(); }), 1u);
+  EXPECT_EQ(controls.field, u"%artist%");
+  EXPECT_EQ(controls.box, 0u);
+  EXPECT_EQ(logic.state_flags(), 8u);
 }

@@ -8,6 +8,7 @@
 #include "support/pfc/string_base.h"
 
 #include <cstring>
+#include <utility>
 
 namespace pfc {
 
@@ -41,6 +42,12 @@ public:
   void clear() noexcept {
     storage_.clear();
     used_length_ = 0;
+  }
+  // Exchanges the texts and blocks; allocates nothing, so a change prepared in
+  // a temporary can be committed with no way left to fail.
+  void swap(string8_t& other) noexcept {
+    std::swap(storage_, other.storage_);
+    std::swap(used_length_, other.used_length_);
   }
 
 private:
