@@ -2,6 +2,7 @@
 // window manager, driven the way a user drives it: BM_CLICK on the check box,
 // WM_CHAR and WM_SETTEXT on the edit field, with the controls sending their
 // own notifications.
+#include "allocation_probe.h"
 #include "memory_streams.h"
 #include "preferences/preferences_page_myimpl_win32.h"
 #include "preferences/preferences_resource.h"
@@ -290,6 +291,49 @@ TEST_F(DialogWindow, FailureOfAUserEditIsReportedThenAndNotRaisedByALaterCall) {
   EXPECT_EQ(std::string(cfg_title_pattern.text_ptr()), "%title% - %album%");
   instance.reset();
   EXPECT_EQ(failing.count, 1);
+}
+
+// Every allocation the page makes refused in turn, on the real window: opening
+// gives a filled page or nothing (no window left, the listener given back);
+// apply and reset complete, or leave settings, controls and state as they were.
+TEST_F(DialogWindow, EachRefusedAllocationLeavesPageAndSettingsAgreeing) {
+  instance_owner instance;
+  for (unsigned k = 1; !instance; ++k) {
+    ASSERT_LT(k, 10u) << "the page never opened";
+    try {
+      const allocation_probe probe(k);
+      instance = open();
+    } catch (const std::bad_alloc&) {
+      EXPECT_EQ(listener.count, 1) << k;
+      EXPECT_EQ(GetWindow(parent.get(), GW_CHILD), nullptr) << k;
+    }
+  }
+  HWND w = window(instance);
+  EXPECT_EQ(field_text(w), L"%title% - %album%");
+  using operation = void (preferences_page_instance::*)();
+  for (operation op : {&preferences_page_instance::apply_changes, &preferences_page_instance::reset_to_defaults}) {
+    for (unsigned k = 1;; ++k) {
+      ASSERT_LT(k, 10u) << "the operation never completed";
+      cfg_enabled.value = 0;
+      cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);
+      set_field(w, L"typed \u00E9");
+      CheckDlgButton(w, IDC_SEND_ENABLED, BST_CHECKED);
+      try {
+        const allocation_probe probe(k);
+        ((*instance).*op)();
+        break;
+      } catch (const std::bad_alloc&) {
+      }
+      EXPECT_EQ(cfg_enabled.value, 0u) << k;
+      EXPECT_EQ(std::string(cfg_title_pattern.text_ptr()), "%artist%") << k;
+      EXPECT_EQ(field_text(w), L"typed \u00E9") << k;
+      EXPECT_EQ(IsDlgButtonChecked(w, IDC_SEND_ENABLED), static_cast<UINT>(BST_CHECKED)) << k;
+      EXPECT_EQ(instance->state_flags(), 9u) << k;
+    }
+  }
+  EXPECT_EQ(std::string(cfg_title_pattern.text_ptr()), "%title% - %album%");
+  EXPECT_EQ(field_text(w), L"%title% - %album%");
+  EXPECT_EQ(instance->state_flags(), 8u);
 }
 
 TEST_F(DialogWindow, AfterTheWindowIsGoneThePageIsInert) {
