@@ -51,6 +51,8 @@ TEST_F(MircDelivery, EachEnabledTrackArrivesByteForByte) {
   EXPECT_EQ(host.count_lines(found_line), 3u);
   EXPECT_EQ(host.count_lines(success_line), 3u);
   EXPECT_EQ(host.lines()[0], "Chirpline: Windowlicker - Windowlicker EP");
+  // Method 5 (as typed, with flood protection) from block 0, "mIRC", each time.
+  EXPECT_EQ(mirc.trace(), std::vector<std::string>(3, "1224 method=5 block=0 ran"));
   expect_no_block_left();
 }
 
@@ -161,6 +163,7 @@ TEST_F(MircDelivery, ABusyBlockIsLeftAloneAndTheNextFreeNameUsed) {
   deliver_command("/me is playing: beside");
   EXPECT_EQ(busy.text(), "/echo someone else's command");
   EXPECT_EQ(mirc.received(), std::vector<std::string>{"/me is playing: beside"});
+  EXPECT_EQ(mirc.trace(), std::vector<std::string>{"1224 method=5 block=1 ran"});
   EXPECT_EQ(host.lines(), (std::vector<std::string>{found_line, success_line}));
   EXPECT_FALSE(shared_block_exists(L"mIRC1"));
 }
@@ -175,6 +178,7 @@ TEST_F(MircDelivery, BlockNamesRunUpToMirc9ThenNothingIsSent) {
   }
   deliver_command("/me is playing: in mIRC9");
   EXPECT_EQ(mirc.received(), std::vector<std::string>{"/me is playing: in mIRC9"});
+  EXPECT_EQ(mirc.trace(), std::vector<std::string>{"1224 method=5 block=9 ran"});
   EXPECT_FALSE(shared_block_exists(L"mIRC9"));
 
   busy.push_back(std::make_unique<held_block>(L"mIRC9"));
@@ -316,6 +320,7 @@ TEST(ComponentPlayback, ThePlayerPlaysAPlaylistIntoMirc) {
   EXPECT_EQ(mirc.received(), (std::vector<std::string>{"/me is playing: Windowlicker - Windowlicker EP",
                                                        "/me is playing: J\xC3\xB3ga - ?",
                                                        "/me is playing: Sweet \xC2\xA6 Sour - one two"}));
+  EXPECT_EQ(mirc.trace(), std::vector<std::string>(3, "1224 method=5 block=0 ran"));
   EXPECT_NE(host.err.find("played 3 track(s)"), std::string::npos) << host.err;
 }
 

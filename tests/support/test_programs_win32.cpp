@@ -88,11 +88,14 @@ bool shared_block_exists(const wchar_t* name) {
 }
 
 mirc_standin::mirc_standin(const std::wstring& arguments)
-    : out_path_(temporary_path(L"mirc-out")), ready_path_(temporary_path(L"mirc-ready")) {
+    : out_path_(temporary_path(L"mirc-out")), trace_path_(temporary_path(L"mirc-trace")),
+      ready_path_(temporary_path(L"mirc-ready")) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   process_ = start(L"mirc-standin.exe",
-                   L"--out \"" + out_path_ + L"\" --ready-file \"" + ready_path_ + L"\" " + arguments, startup, false);
+                   L"--out \"" + out_path_ + L"\" --trace \"" + trace_path_ + L"\" --ready-file \"" + ready_path_ +
+                       L"\" " + arguments,
+                   startup, false);
   for (int waited = 0; GetFileAttributesW(ready_path_.c_str()) == INVALID_FILE_ATTRIBUTES; waited += 20) {
     if (WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0 || waited > 30000) {
       stop();
@@ -112,6 +115,7 @@ void mirc_standin::stop() noexcept {
     process_.hProcess = nullptr;
   }
   DeleteFileW(out_path_.c_str());
+  DeleteFileW(trace_path_.c_str());
   DeleteFileW(ready_path_.c_str());
 }
 

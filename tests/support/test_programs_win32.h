@@ -26,14 +26,18 @@ public:
   mirc_standin(const mirc_standin&) = delete;
   mirc_standin& operator=(const mirc_standin&) = delete;
 
-  // Every command recorded so far, one per line.
+  // Every command recorded so far, one per line (and its refusals, as
+  // "mirc-standin: refused ..." lines).
   std::vector<std::string> received() const { return read_lines(out_path_); }
+  // One line per message 1224: "1224 method=M block=B ran" (or "refused: why").
+  std::vector<std::string> trace() const { return read_lines(trace_path_); }
   // True once the stand-in has ended by itself within ms.
   bool ended_within(DWORD ms) const { return WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0; }
 
 private:
   void stop() noexcept;
   std::wstring out_path_;
+  std::wstring trace_path_;
   std::wstring ready_path_;
   PROCESS_INFORMATION process_{};
 };
