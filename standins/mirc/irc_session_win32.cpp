@@ -178,7 +178,7 @@ bool irc_session::talk() {
   address.sin_port = htons(settings_.port);
   if (s.get() == INVALID_SOCKET || inet_pton(AF_INET, settings_.host.c_str(), &address.sin_addr) != 1 ||
       connect(s.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    report_("cannot connect to " + where + " " + error_text(""));
+    report_("cannot connect to " + where + error_text(""));
     return false;
   }
   event_handle readable;

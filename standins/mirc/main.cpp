@@ -220,6 +220,7 @@ void write_line(std::FILE* f, const std::string& line) {
 // Said where the tests read (the output) and where a person looks (standard error).
 void refuse(const std::string& reason) {
   const std::string line = "mirc-standin: refused " + reason;
+  std::lock_guard<std::mutex> lock(g_log_mutex);
   write_line(g_out, line);
   if (g_out != stdout) write_line(stderr, line);
 }
