@@ -1,4 +1,5 @@
 #include "shell/component_identity.h"
+#include "chirpline_version.h"
 #include "shell/module_state.h"
 #include "shell/service.h"
 
@@ -24,7 +25,7 @@ void componentversion_myimpl::report_file_name(pfc::string_base& out) {
 
 void componentversion_myimpl::report_name(pfc::string_base& out) { assign_literal(out, "Chirpline Spammer"); }
 
-void componentversion_myimpl::report_version(pfc::string_base& out) { assign_literal(out, "0.1"); }
+void componentversion_myimpl::report_version(pfc::string_base& out) { assign_literal(out, CHIRPLINE_VERSION_TEXT); }
 
 void componentversion_myimpl::report_about_text(pfc::string_base& out) {
   assign_literal(out, "Announces the track now playing to mIRC as \"/me is playing: <title>\".\n"

@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -405,6 +407,61 @@ TEST_F(ComponentBinary, ComponentExceptionsReachTheHost) {
   }
   EXPECT_EQ(track.count, 0);
   EXPECT_EQ(one.count + two.count, 0);
+}
+
+// The file properties, read back as Explorer reads them, carry the version the
+// component reports to the player, padded to the four numbers Windows shows.
+std::wstring version_value(const std::vector<char>& block, const std::wstring& language, const wchar_t* name) {
+  void* value = nullptr;
+  UINT length = 0;
+  const std::wstring query = L"\\StringFileInfo\\" + language + L"\\" + name;
+  if (!VerQueryValueW(block.data(), query.c_str(), &value, &length) || length == 0) return L"<missing>";
+  return std::wstring(static_cast<const wchar_t*>(value));
+}
+
+TEST_F(ComponentBinary, FilePropertiesCarryTheReportedVersion) {
+  auto* version = static_cast<componentversion*>(service_of(componentversion_class_guid));
+  ASSERT_NE(version, nullptr);
+  host_text reported;
+  version->report_version(reported);
+  unsigned numbers[4] = {};
+  ASSERT_GE(std::sscanf(reported.text.c_str(), "%u.%u.%u.%u", &numbers[0], &numbers[1], &numbers[2], &numbers[3]), 2);
+  const std::wstring four = std::to_wstring(numbers[0]) + L"." + std::to_wstring(numbers[1]) + L"." +
+                            std::to_wstring(numbers[2]) + L"." + std::to_wstring(numbers[3]);
+
+  const std::wstring path = component_path();
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  ASSERT_GT(size, 0u) << "cor_chirpline.dll has no version resource";
+  std::vector<char> block(size);
+  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
+  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  EXPECT_EQ(fixed->dwFileVersionMS, (numbers[0] << 16) | numbers[1]);
+  EXPECT_EQ(fixed->dwFileVersionLS, (numbers[2] << 16) | numbers[3]);
+  EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+  EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+
+  // The strings live under the language the resource itself names.
+  WORD* translation = nullptr;
+  ASSERT_TRUE(
+      VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+  ASSERT_GE(length, 4u);
+  wchar_t language[9];
+  std::swprintf(language, 9, L"%04x%04x", translation[0], translation[1]);
+  EXPECT_EQ(version_value(block, language, L"FileVersion"), four);
+  EXPECT_EQ(version_value(block, language, L"ProductVersion"), four);
+  EXPECT_EQ(version_value(block, language, L"FileVersion"), L"0.1.0.0");
+  EXPECT_EQ(version_value(block, language, L"OriginalFilename"), L"cor_chirpline.dll");
+  EXPECT_EQ(version_value(block, language, L"InternalName"), L"cor_chirpline");
+  EXPECT_EQ(version_value(block, language, L"ProductName"), L"Chirpline");
+  EXPECT_NE(version_value(block, language, L"FileDescription").find(L"mIRC"), std::wstring::npos);
+  EXPECT_NE(version_value(block, language, L"LegalCopyright").find(L"MIT"), std::wstring::npos);
 }
 
 } // namespace
