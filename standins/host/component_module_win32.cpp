@@ -4,9 +4,102 @@
 #include "host/preferences.h"
 #include "text_win32.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace {
+
+struct file_closer {
+  void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+
+std::string read_file(const std::wstring& path) {
+  std::unique_ptr<std::FILE, file_closer> file(_wfopen(path.c_str(), L"rb"));
+  if (!file) return {};
+  std::string bytes;
+  char chunk[65536];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;)
+    bytes.append(chunk, n);
+  return bytes;
+}
+
+// Reads a T at offset, or fails when the file is too short for it.
+template <typename T> bool read_at(const std::string& bytes, std::uint64_t offset, T& out) {
+  if (offset > bytes.size() || bytes.size() - offset < sizeof(T)) return false;
+  std::memcpy(&out, bytes.data() + offset, sizeof(T));
+  return true;
+}
+
+// File offset of an image address, through the section that holds it.
+bool file_offset(const std::string& bytes, std::uint64_t sections, WORD count, DWORD rva, std::uint64_t& out) {
+  for (WORD i = 0; i < count; ++i) {
+    IMAGE_SECTION_HEADER section;
+    if (!read_at(bytes, sections + i * sizeof section, section)) return false;
+    const DWORD size = std::max(section.Misc.VirtualSize, section.SizeOfRawData);
+    if (rva >= section.VirtualAddress && rva - section.VirtualAddress < size) {
+      out = static_cast<std::uint64_t>(section.PointerToRawData) + (rva - section.VirtualAddress);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+std::wstring folder_of(const std::wstring& path) {
+  const auto cut = path.find_last_of(L"\\/");
+  return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+}
+
+bool is_file(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::wstring system_folder(UINT (*get)(LPWSTR, UINT)) {
+  wchar_t buffer[MAX_PATH];
+  const UINT n = get(buffer, MAX_PATH);
+  return n == 0 || n >= MAX_PATH ? std::wstring() : std::wstring(buffer, n) + L"\\";
+}
+
+UINT windows_folder(LPWSTR buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); }
+UINT system32_folder(LPWSTR buffer, UINT size) { return GetSystemDirectoryW(buffer, size); }
+
+struct search {
+  std::wstring component_folder;
+  const std::function<bool(const std::string&)>& is_loaded;
+  std::vector<std::string> visited;
+
+  // Walks module's imports; the component's own folder is where private
+  // dependencies live, so only those are opened in turn.
+  missing_dll walk(const std::wstring& module, int depth) {
+    const std::string module_name = to_utf8(module.substr(folder_of(module).size()));
+    for (const std::string& name : dll_imports(module)) {
+      const std::string key = lower(name);
+      if (std::find(visited.begin(), visited.end(), key) != visited.end()) continue;
+      visited.push_back(key);
+      if (key.rfind("api-ms-", 0) == 0 || key.rfind("ext-ms-", 0) == 0 || is_loaded(name)) continue;
+      const std::wstring wide = to_utf16(name);
+      const std::wstring beside = component_folder + wide;
+      if (is_file(beside)) {
+        if (depth < 8) {
+          missing_dll deeper = walk(beside, depth + 1);
+          if (!deeper.name.empty()) return deeper;
+        }
+        continue;
+      }
+      if (is_file(system_folder(&system32_folder) + wide) || is_file(system_folder(&windows_folder) + wide)) continue;
+      return {name, module_name};
+    }
+    return {};
+  }
+};
 
 std::wstring full_path_of(const std::wstring& path) {
   wchar_t buffer[MAX_PATH * 4];
@@ -20,14 +113,31 @@ std::wstring file_name_of(const std::wstring& path) {
   return cut == std::wstring::npos ? path : path.substr(cut + 1);
 }
 
+// Why the last load of path failed, in words: the name of a missing DLL where
+// the system only says that some module was not found.
+std::string load_failure(const std::wstring& path) {
+  const DWORD code = GetLastError();
+  if (code == ERROR_MOD_NOT_FOUND && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    const missing_dll missing = find_missing_dll(
+        path, [](const std::string& name) { return GetModuleHandleW(to_utf16(name).c_str()) != nullptr; });
+    if (!missing.name.empty())
+      return missing.name + " is missing (needed by " + missing.needed_by +
+             "; looked beside the component and in the system folders)";
+  }
+  return system_error_text(code);
+}
+
 } // namespace
 
 loaded_component::loaded_component(const std::wstring& dll_path, host_registry& registry) {
   const std::wstring full = full_path_of(dll_path);
   path_utf8_ = to_utf8(full);
-  HMODULE module = LoadLibraryW(full.c_str());
-  if (module == nullptr)
-    throw component_load_error("cannot load " + path_utf8_ + ": " + system_error_text(GetLastError()));
+  // As the player does: a component is named by its full path, and what it
+  // imports is looked for beside it first (then in the system folders). The
+  // standard search would look beside the player instead, where a component's
+  // private DLLs (its compiler's runtime) do not live.
+  HMODULE module = LoadLibraryExW(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (module == nullptr) throw component_load_error("cannot load " + path_utf8_ + ": " + load_failure(full));
   module_handle owned(module);
   auto entry = reinterpret_cast<corvane_get_interface_fn>(
       reinterpret_cast<void*>(GetProcAddress(module, "corvane_get_interface")));
@@ -86,4 +196,55 @@ std::string describe_class(const guid& g) {
   else if (g == component_installation_validator_class_guid)
     out += " component_installation_validator";
   return out;
+}
+
+std::vector<std::string> dll_imports(const std::wstring& path) {
+  const std::string bytes = read_file(path);
+  IMAGE_DOS_HEADER dos;
+  if (!read_at(bytes, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return {};
+  const std::uint64_t nt = static_cast<std::uint32_t>(dos.e_lfanew);
+  DWORD signature = 0;
+  IMAGE_FILE_HEADER header;
+  WORD magic = 0;
+  if (!read_at(bytes, nt, signature) || signature != IMAGE_NT_SIGNATURE || !read_at(bytes, nt + 4, header) ||
+      !read_at(bytes, nt + 4 + sizeof header, magic))
+    return {};
+  const std::uint64_t optional = nt + 4 + sizeof header;
+  // The import directory's place in the optional header differs between
+  // 32- and 64-bit images; reading both lets the player explain either.
+  std::uint64_t directories = 0;
+  DWORD directory_count = 0;
+  if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+    directories = optional + offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory);
+    if (!read_at(bytes, optional + offsetof(IMAGE_OPTIONAL_HEADER32, NumberOfRvaAndSizes), directory_count)) return {};
+  } else if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+    directories = optional + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory);
+    if (!read_at(bytes, optional + offsetof(IMAGE_OPTIONAL_HEADER64, NumberOfRvaAndSizes), directory_count)) return {};
+  } else {
+    return {};
+  }
+  IMAGE_DATA_DIRECTORY imports;
+  if (directory_count <= IMAGE_DIRECTORY_ENTRY_IMPORT ||
+      !read_at(bytes, directories + IMAGE_DIRECTORY_ENTRY_IMPORT * sizeof imports, imports) ||
+      imports.VirtualAddress == 0)
+    return {};
+  const std::uint64_t sections = optional + header.SizeOfOptionalHeader;
+  std::uint64_t at = 0;
+  if (!file_offset(bytes, sections, header.NumberOfSections, imports.VirtualAddress, at)) return {};
+
+  std::vector<std::string> names;
+  for (IMAGE_IMPORT_DESCRIPTOR entry; read_at(bytes, at, entry) && entry.Name != 0; at += sizeof entry) {
+    std::uint64_t name_at = 0;
+    if (!file_offset(bytes, sections, header.NumberOfSections, entry.Name, name_at) || name_at >= bytes.size()) break;
+    const char* name = bytes.data() + name_at;
+    names.emplace_back(name, strnlen(name, static_cast<std::size_t>(bytes.size() - name_at)));
+    if (names.size() > 4096) break; // a damaged table; enough to explain a failure
+  }
+  return names;
+}
+
+missing_dll find_missing_dll(const std::wstring& component_path,
+                             const std::function<bool(const std::string&)>& is_loaded) {
+  search s{folder_of(component_path), is_loaded, {}};
+  return s.walk(component_path, 0);
 }

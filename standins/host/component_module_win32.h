@@ -4,6 +4,7 @@
 #include "host/client_interface.h"
 #include "host_registry.h"
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -71,3 +72,20 @@ private:
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" and, when known, the class's name.
 std::string describe_class(const guid& class_guid);
+
+// Why a load failed, when Windows says only "module not found" (126) and never
+// which module: the player reads the import tables itself to name it.
+// The DLL names in the import table of the PE file at path, in table order;
+// empty when the file cannot be read or is not a PE image.
+std::vector<std::string> dll_imports(const std::wstring& path);
+
+struct missing_dll {
+  std::string name;      // empty when nothing is missing
+  std::string needed_by; // the file name of the module that imports it
+};
+
+// The first import, depth first, that is neither loaded in this process
+// (is_loaded) nor a file in the component's folder or the system folders:
+// where LoadLibraryExW with LOAD_WITH_ALTERED_SEARCH_PATH looks.
+missing_dll find_missing_dll(const std::wstring& component_path,
+                             const std::function<bool(const std::string&)>& is_loaded);

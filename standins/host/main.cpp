@@ -19,7 +19,9 @@ void print_help() {
               "Loads a Corvane component the way the player does (corvane_get_interface,\n"
               "client version check, module path, services declared ready) and runs COMMAND.\n"
               "\n"
-              "  --dll PATH        the component (default: cor_chirpline.dll beside this program)\n"
+              "  --dll PATH        the component (default: components\\cor_chirpline.dll beside this\n"
+              "                    program, else cor_chirpline.dll beside it); loaded by full path,\n"
+              "                    the DLLs it needs looked for beside it\n"
               "  --settings FILE   settings file handed to the component at start and saved at exit\n"
               "  --help            this text\n"
               "\ncommands:\n");
@@ -31,12 +33,17 @@ void print_help() {
               "or the command line is wrong.\n");
 }
 
+// The player's components folder beside it, as installed; a build folder
+// holds the component beside the program instead.
 std::wstring default_dll_path() {
   wchar_t self[MAX_PATH * 4];
   DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
   std::wstring path(self, n);
   auto cut = path.find_last_of(L"\\/");
-  return (cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1)) + L"cor_chirpline.dll";
+  const std::wstring folder = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+  const std::wstring installed = folder + L"components\\cor_chirpline.dll";
+  if (GetFileAttributesW(installed.c_str()) != INVALID_FILE_ATTRIBUTES) return installed;
+  return folder + L"cor_chirpline.dll";
 }
 
 const host_command* find_command(const std::wstring& name) {

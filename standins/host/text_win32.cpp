@@ -1,4 +1,6 @@
 #include "text_win32.h"
+#include "shared_api.h"
+#include "text_sink.h"
 
 #include <windows.h>
 
@@ -19,11 +21,12 @@ std::wstring to_utf16(const std::string& text) {
 }
 
 std::string system_error_text(unsigned long code) {
-  wchar_t buffer[512];
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer, 512,
-                           nullptr);
-  while (n > 0 && (buffer[n - 1] == L'\n' || buffer[n - 1] == L'\r' || buffer[n - 1] == L' ' || buffer[n - 1] == L'.'))
-    --n;
-  if (n == 0) return "error " + std::to_string(code);
-  return to_utf8(std::wstring(buffer, n)) + " (error " + std::to_string(code) + ")";
+  // Worded by the player's own support library, as every system error it shows.
+  text_sink text;
+  std::string words;
+  if (uFormatSystemErrorMessage(text, static_cast<std::uint32_t>(code)) != 0) words = text.text();
+  while (!words.empty() && (words.back() == ' ' || words.back() == '.'))
+    words.pop_back();
+  if (words.empty()) return "error " + std::to_string(code);
+  return words + " (error " + std::to_string(code) + ")";
 }

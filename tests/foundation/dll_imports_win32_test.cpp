@@ -1,0 +1,100 @@
+// The player's reading of a component's import tables: the names it finds in
+// the real DLL, and which DLL it blames when a component folder lacks one.
+#include "binary_host_win32.h"
+#include "component_module_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool has(const std::vector<std::string>& names, const char* name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// A folder of its own, removed with everything in it.
+class scratch_folder {
+public:
+  scratch_folder() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    path_ = std::wstring(base) + L"chirpline-imports-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  scratch_folder(const scratch_folder&) = delete;
+  scratch_folder& operator=(const scratch_folder&) = delete;
+  ~scratch_folder() {
+    for (const std::wstring& name : made_)
+      DeleteFileW((path_ + name).c_str());
+    RemoveDirectoryW(path_.c_str());
+  }
+  std::wstring copy_in(const std::wstring& name) {
+    made_.push_back(name);
+    CopyFileW((program_folder() + name).c_str(), (path_ + name).c_str(), FALSE);
+    return path_ + name;
+  }
+  std::wstring write(const std::wstring& name, const std::string& bytes) {
+    made_.push_back(name);
+    if (std::FILE* f = _wfopen((path_ + name).c_str(), L"wb")) {
+      std::fwrite(bytes.data(), 1, bytes.size(), f);
+      std::fclose(f);
+    }
+    return path_ + name;
+  }
+
+private:
+  std::wstring path_;
+  std::vector<std::wstring> made_;
+};
+
+TEST(DllImports, TheComponentImportsItsRuntimeAndThePlayersLibrary) {
+  const std::vector<std::string> names = dll_imports(component_path());
+  EXPECT_TRUE(has(names, "shared.dll"));
+  EXPECT_TRUE(has(names, "libstdc++-6.dll"));
+  EXPECT_TRUE(has(names, "libgcc_s_dw2-1.dll"));
+  EXPECT_TRUE(has(names, "KERNEL32.dll"));
+  // Only the runtime's own DLLs need the threads library.
+  EXPECT_FALSE(has(names, "libwinpthread-1.dll"));
+  EXPECT_TRUE(has(dll_imports(program_folder() + L"libgcc_s_dw2-1.dll"), "libwinpthread-1.dll"));
+}
+
+TEST(DllImports, DamagedOrMissingFilesHaveNoImports) {
+  scratch_folder folder;
+  std::string head(512, '\0');
+  if (std::FILE* f = _wfopen(component_path().c_str(), L"rb")) {
+    head.resize(std::fread(&head[0], 1, head.size(), f));
+    std::fclose(f);
+  }
+  ASSERT_EQ(head.substr(0, 2), "MZ");
+  EXPECT_TRUE(dll_imports(folder.write(L"cut.dll", head)).empty());
+  EXPECT_TRUE(dll_imports(folder.write(L"text.dll", "MZ but not a program")).empty());
+  EXPECT_TRUE(dll_imports(folder.write(L"empty.dll", "")).empty());
+  EXPECT_TRUE(dll_imports(L"Z:\\no\\such\\folder\\cor_chirpline.dll").empty());
+}
+
+TEST(DllImports, TheMissingDllIsNamedWithWhatNeedsIt) {
+  scratch_folder folder;
+  const std::wstring component = folder.copy_in(L"cor_chirpline.dll");
+  folder.copy_in(L"libstdc++-6.dll");
+  folder.copy_in(L"libgcc_s_dw2-1.dll");
+  // This test program has the runtime loaded; a player has only its own library.
+  const auto player_has = [](const std::string& name) { return name == "shared.dll"; };
+
+  missing_dll missing = find_missing_dll(component, player_has);
+  EXPECT_EQ(missing.name, "libwinpthread-1.dll");
+  EXPECT_EQ(missing.needed_by, "libgcc_s_dw2-1.dll");
+
+  folder.copy_in(L"libwinpthread-1.dll");
+  missing = find_missing_dll(component, player_has);
+  EXPECT_EQ(missing.name, "") << "needed by " << missing.needed_by;
+
+  missing = find_missing_dll(component, [](const std::string&) { return false; });
+  EXPECT_EQ(missing.name, "shared.dll");
+  EXPECT_EQ(missing.needed_by, "cor_chirpline.dll");
+}
+
+} // namespace
