@@ -80,7 +80,6 @@ server_line parse_server_line(const std::string& line) {
     const std::size_t next = middle.find(' ', space + 1);
     out.first = middle.substr(space + 1, next == std::string::npos ? std::string::npos : next - space - 1);
   }
-  if (middle.size() > 0 && colon == std::string::npos && out.first.empty()) out.first = out.trailing;
   return out;
 }
 
