@@ -251,6 +251,7 @@ bool irc_session::talk() {
       bool ok = true;
       if (m.command == "PING") {
         ok = send_line("PONG :" + (m.trailing.empty() ? m.first : m.trailing));
+        if (ok) report_("answered PING");
       } else if (m.command == "001") {
         ok = send_line("JOIN " + settings_.channel);
       } else if (m.command == "433" && !joined) {

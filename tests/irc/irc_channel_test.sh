@@ -91,6 +91,11 @@ playlist)
   expect_channel_matches "$root/samples/playlist.txt"
   grep -q "$(printf 'J\303\263ga - Homogenic')" "$work/said" || fail "non-ASCII title not byte-exact"
   grep -q 'Ready or Not - ?' "$work/said" || fail "missing album not shown as ?"
+  # Idle until the server asks PING (after 5 s): answered, and still connected.
+  wait_for 'grep -q "answered PING" "$work/mirc.log"' 15 || fail "no PING answered"
+  "$root/tools/wine-run" "$bin/mirc-send.exe" "/say still here" </dev/null || fail "mirc-send failed"
+  expect_said_count 6
+  [ "$(count "lost" "$work/mirc.log")" -eq 0 ] || fail "the server dropped the stand-in"
   ;;
 hostile)
   start_mirc
