@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -133,13 +134,24 @@ int run(unsigned tracks) {
   return 0;
 }
 
+// TRACKS as decimal digits only, 1 to 10,000,000: strtoul alone would take
+// "-5" as 4294967291 tracks and "12x" as 12.
+unsigned parse_tracks(const char* text) {
+  if (*text == '\0' || std::strlen(text) > 8) return 0;
+  for (const char* p = text; *p != '\0'; ++p)
+    if (*p < '0' || *p > '9') return 0;
+  const unsigned long n = std::strtoul(text, nullptr, 10);
+  return n <= 10000000ul ? static_cast<unsigned>(n) : 0u;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-  const unsigned tracks = argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 1000u;
+  const bool help = argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+  const unsigned tracks = argc > 2 || help ? 0u : argc > 1 ? parse_tracks(argv[1]) : 1000u;
   if (tracks == 0) {
-    std::fprintf(stderr, "usage: announce-latency [TRACKS]\n");
-    return 2;
+    std::fprintf(help ? stdout : stderr, "usage: announce-latency [TRACKS]   (1 to 10000000, default 1000)\n");
+    return help ? 0 : 2;
   }
   try {
     return run(tracks);

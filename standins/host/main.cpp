@@ -29,8 +29,8 @@ void print_help() {
     const host_command& c = host_command_table[i];
     std::printf("  %-10s %-16s %s\n", to_utf8(c.name).c_str(), c.usage, c.summary);
   }
-  std::printf("\nExit status: 0 on success, 1 when the component raised an error, 2 when it could not be loaded\n"
-              "or the command line is wrong.\n");
+  std::printf("\nExit status: 0 on success, 1 when the component raised an error, 2 when it could not be loaded,\n"
+              "the command line is wrong or the player could not do its part (prefs with no display).\n");
 }
 
 // The player's components folder beside it, as installed; a build folder

@@ -62,6 +62,13 @@ struct window_owner {
   }
 };
 
+// The player's own window could not be made (no display, most often): the
+// player's failure, not the component's.
+class frame_unavailable : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
 class prefs_frame {
 public:
   explicit prefs_frame(preferences_page_v3& page) : page_(page) {}
@@ -72,7 +79,7 @@ public:
     frame_.window = CreateWindowExW(WS_EX_CONTROLPARENT, frame_class, L"Corvane Preferences",
                                     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
                                     CW_USEDEFAULT, 720, 440, nullptr, nullptr, GetModuleHandleW(nullptr), this);
-    if (frame_.window == nullptr) throw std::runtime_error("the preferences window could not be created");
+    if (frame_.window == nullptr) throw frame_unavailable(system_error_text(GetLastError()));
     const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     const auto child = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, int id) {
       HWND c = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, frame_.window,
@@ -271,7 +278,16 @@ int run_prefs(host_session& session, const std::vector<std::wstring>& args) {
   }
   prefs_frame frame(*page.get());
   auto listener = make_host_service<prefs_listener>([&frame] { frame.refresh(); });
-  frame.open(listener.get());
+  try {
+    frame.open(listener.get());
+  } catch (const frame_unavailable& e) {
+    std::fprintf(stderr,
+                 "corvane-host: cannot open the preferences window (%s); it needs a display: a desktop, or "
+                 "xvfb-run under Wine\n",
+                 e.what());
+    session.registry.remove_all(host_version_info_class_guid);
+    return 2;
+  }
   for (const std::wstring& action : args) {
     if (!frame.is_open()) break;
     if (!frame.act(action)) {
