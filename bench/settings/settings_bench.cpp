@@ -1,10 +1,10 @@
 // Cost of loading and saving the settings stream: a pattern from 64 KiB to
 // 4 MiB (1 MiB in the middle), and streams of 1,000 to 100,000 unmatched
 // records (10,000 in the middle). Each family reports a fitted complexity.
-//
-//   tools/build native --target settings_bench
-//   build/native/bench/settings/settings_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+// A load is set beside a save of the same pattern and a memcpy of the same
+// bytes, per byte.
 #include "host/client_interface.h"
+#include "ratio_reporter.h"
 #include "settings/cfg_var.h"
 
 #include <benchmark/benchmark.h>
@@ -109,6 +109,17 @@ void save_pattern(benchmark::State& state) {
   state.SetComplexityN(state.range(0));
 }
 
+// The floor for a load: the stream's bytes copied once.
+void memcpy_pattern(benchmark::State& state) {
+  const std::vector<std::uint8_t> stream(static_cast<std::size_t>(state.range(0)) + 20, 'p');
+  std::vector<std::uint8_t> copy(stream.size());
+  for (auto _ : state) {
+    std::memcpy(copy.data(), stream.data(), stream.size());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(stream.size()));
+}
+
 void load_unmatched_records(benchmark::State& state) {
   std::vector<std::uint8_t> stream;
   for (std::int64_t i = 0; i < state.range(0); ++i)
@@ -124,8 +135,19 @@ void load_unmatched_records(benchmark::State& state) {
 
 BENCHMARK(load_pattern)->RangeMultiplier(4)->Range(64 << 10, 4 << 20)->Complexity(benchmark::oN);
 BENCHMARK(save_pattern)->RangeMultiplier(4)->Range(64 << 10, 4 << 20)->Complexity(benchmark::oN);
+BENCHMARK(memcpy_pattern)->RangeMultiplier(4)->Range(64 << 10, 4 << 20);
 BENCHMARK(load_unmatched_records)->Arg(1000)->Arg(3000)->Arg(10000)->Arg(30000)->Arg(100000)->Complexity(benchmark::oN);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  std::vector<bench::ratio> ratios;
+  for (const char* bytes : {"65536", "262144", "1048576", "4194304"}) {
+    const std::string load = std::string("load_pattern/") + bytes;
+    ratios.push_back(
+        {load + " per byte vs save", load, std::string("save_pattern/") + bytes, bench::ratio::slowdown, 2});
+    ratios.push_back(
+        {load + " per byte vs memcpy", load, std::string("memcpy_pattern/") + bytes, bench::ratio::slowdown, 0});
+  }
+  return bench::run_with_ratios(argc, argv, std::move(ratios));
+}

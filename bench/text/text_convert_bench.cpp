@@ -1,10 +1,13 @@
 // UTF-8 <-> UTF-16 throughput of the component's conversions beside glibc's
-// iconv on the same texts, in the same run: ASCII, European text with
-// accents, and CJK text. Bytes processed count the input.
+// iconv and ICU on the same texts, in the same run: ASCII, European text with
+// accents, and CJK text, each converted size-first (as the settings dialog
+// does) and convert-only. Bytes processed count the input.
+#include "ratio_reporter.h"
 #include "support/utf8_convert.h"
 
 #include <benchmark/benchmark.h>
 #include <iconv.h>
+#include <unicode/ustring.h>
 
 #include <stdexcept>
 #include <string>
@@ -71,83 +74,95 @@ private:
   iconv_t handle_;
 };
 
-void utf8_to_utf16_sized(benchmark::State& state) {
-  const std::string& text = sample(static_cast<int>(state.range(0)));
-  std::vector<char16_t> out(text.size() + 1);
-  for (auto _ : state) {
-    const std::size_t size = pfc::utf8_to_utf16_size(text.c_str());
-    benchmark::DoNotOptimize(pfc::utf8_to_utf16(out.data(), text.c_str()) + size);
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-  state.SetLabel(kind_names[state.range(0)]);
+// ICU's one-call conversions with the input's length given, into a buffer
+// that is known to be large enough.
+std::size_t icu_from_utf8(char16_t* out, std::size_t capacity, const std::string& text) {
+  UErrorCode status = U_ZERO_ERROR;
+  std::int32_t length = 0;
+  u_strFromUTF8(reinterpret_cast<UChar*>(out), static_cast<std::int32_t>(capacity), &length, text.data(),
+                static_cast<std::int32_t>(text.size()), &status);
+  if (U_FAILURE(status)) throw std::runtime_error("u_strFromUTF8");
+  return static_cast<std::size_t>(length);
 }
 
-void utf8_to_utf16_convert_only(benchmark::State& state) {
-  const std::string& text = sample(static_cast<int>(state.range(0)));
-  std::vector<char16_t> out(text.size() + 1);
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(pfc::utf8_to_utf16(out.data(), text.c_str()));
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-  state.SetLabel(kind_names[state.range(0)]);
+std::size_t icu_to_utf8(char* out, std::size_t capacity, const std::u16string& text) {
+  UErrorCode status = U_ZERO_ERROR;
+  std::int32_t length = 0;
+  u_strToUTF8(out, static_cast<std::int32_t>(capacity), &length, reinterpret_cast<const UChar*>(text.data()),
+              static_cast<std::int32_t>(text.size()), &status);
+  if (U_FAILURE(status)) throw std::runtime_error("u_strToUTF8");
+  return static_cast<std::size_t>(length);
 }
 
-void utf8_to_utf16_iconv(benchmark::State& state) {
-  const std::string& text = sample(static_cast<int>(state.range(0)));
-  std::vector<char> out(2 * text.size() + 2);
+const char* const forms[] = {"sized", "convert", "iconv", "icu"};
+
+void utf8_to_utf16(benchmark::State& state, int kind, int form) {
+  const std::string& text = sample(kind);
+  std::vector<char16_t> out(text.size() + 1);
   iconv_handle cd("UTF-16LE", "UTF-8");
   for (auto _ : state) {
-    benchmark::DoNotOptimize(cd.convert(text.data(), text.size(), out.data(), out.size()));
+    std::size_t n = 0;
+    switch (form) {
+    case 0:
+      n = pfc::utf8_to_utf16_size(text.c_str());
+      n += pfc::utf8_to_utf16(out.data(), text.c_str());
+      break;
+    case 1:
+      n = pfc::utf8_to_utf16(out.data(), text.c_str());
+      break;
+    case 2:
+      n = cd.convert(text.data(), text.size(), reinterpret_cast<char*>(out.data()), out.size() * 2);
+      break;
+    default:
+      n = icu_from_utf8(out.data(), out.size(), text);
+    }
+    benchmark::DoNotOptimize(n);
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-  state.SetLabel(kind_names[state.range(0)]);
 }
 
-void utf16_to_utf8_sized(benchmark::State& state) {
-  const std::u16string text = utf16_sample(static_cast<int>(state.range(0)));
-  std::vector<char> out(3 * text.size() + 1);
-  for (auto _ : state) {
-    const std::size_t size = pfc::utf16_to_utf8_size(text.c_str());
-    benchmark::DoNotOptimize(pfc::utf16_to_utf8(out.data(), size, text.c_str()));
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size() * 2));
-  state.SetLabel(kind_names[state.range(0)]);
-}
-
-void utf16_to_utf8_convert_only(benchmark::State& state) {
-  const std::u16string text = utf16_sample(static_cast<int>(state.range(0)));
-  std::vector<char> out(3 * text.size() + 1);
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(pfc::utf16_to_utf8(out.data(), out.size(), text.c_str()));
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size() * 2));
-  state.SetLabel(kind_names[state.range(0)]);
-}
-
-void utf16_to_utf8_iconv(benchmark::State& state) {
-  const std::u16string text = utf16_sample(static_cast<int>(state.range(0)));
+void utf16_to_utf8(benchmark::State& state, int kind, int form) {
+  const std::u16string text = utf16_sample(kind);
   std::vector<char> out(3 * text.size() + 1);
   iconv_handle cd("UTF-8", "UTF-16LE");
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        cd.convert(reinterpret_cast<const char*>(text.data()), text.size() * 2, out.data(), out.size()));
+    std::size_t n = 0;
+    switch (form) {
+    case 0:
+      n = pfc::utf16_to_utf8(out.data(), pfc::utf16_to_utf8_size(text.c_str()), text.c_str());
+      break;
+    case 1:
+      n = pfc::utf16_to_utf8(out.data(), out.size(), text.c_str());
+      break;
+    case 2:
+      n = cd.convert(reinterpret_cast<const char*>(text.data()), text.size() * 2, out.data(), out.size());
+      break;
+    default:
+      n = icu_to_utf8(out.data(), out.size(), text);
+    }
+    benchmark::DoNotOptimize(n);
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size() * 2));
-  state.SetLabel(kind_names[state.range(0)]);
 }
 
 } // namespace
 
-BENCHMARK(utf8_to_utf16_sized)->DenseRange(0, 2);
-BENCHMARK(utf8_to_utf16_convert_only)->DenseRange(0, 2);
-BENCHMARK(utf8_to_utf16_iconv)->DenseRange(0, 2);
-BENCHMARK(utf16_to_utf8_sized)->DenseRange(0, 2);
-BENCHMARK(utf16_to_utf8_convert_only)->DenseRange(0, 2);
-BENCHMARK(utf16_to_utf8_iconv)->DenseRange(0, 2);
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  std::vector<bench::ratio> ratios;
+  const char* const directions[] = {"utf8_to_utf16", "utf16_to_utf8"};
+  for (int d = 0; d < 2; ++d) {
+    for (int kind = 0; kind < 3; ++kind) {
+      const std::string base = std::string(directions[d]) + "/" + kind_names[kind] + "/";
+      for (int form = 0; form < 4; ++form)
+        benchmark::RegisterBenchmark((base + forms[form]).c_str(), d == 0 ? utf8_to_utf16 : utf16_to_utf8, kind, form);
+      for (int form = 0; form < 2; ++form) {
+        ratios.push_back(
+            {base + forms[form] + " vs iconv", base + forms[form], base + "iconv", bench::ratio::speedup, 2});
+        ratios.push_back({base + forms[form] + " vs icu", base + forms[form], base + "icu", bench::ratio::speedup, 1});
+      }
+    }
+  }
+  return bench::run_with_ratios(argc, argv, std::move(ratios));
+}
