@@ -1,5 +1,9 @@
 #include "support/utf8_convert.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pfc {
 namespace {
 
@@ -101,76 +105,399 @@ std::size_t decode_utf16_sequence(const char16_t* text, std::uint32_t& code_poin
   return 1;
 }
 
-std::size_t utf8_to_utf16_size(const char* text) noexcept {
+namespace {
+
+// Whole-text conversions, one step per character, with the ASCII runs (and,
+// where the block type can, whole runs of other characters) taken a block at
+// a time. The block type is a template argument so that the plain word-wide
+// blocks, which run everywhere, stay testable beside the SSE2 ones.
+//
+// A block read may look past the terminator, but never past the end of the
+// page that holds the block's first byte: memory is mapped in whole pages, so
+// the read cannot fault, and nothing beyond the terminator changes a result.
+// AddressSanitizer would still call it an overflow, hence the attribute on
+// the few functions that read whole blocks.
+#if defined(__clang__) || defined(__GNUC__)
+#define PFC_BLOCK_READ __attribute__((no_sanitize_address))
+#else
+#define PFC_BLOCK_READ
+#endif
+
+constexpr std::uintptr_t page_size = 4096;
+
+inline bool block_in_page(const void* p, std::size_t bytes) noexcept {
+  return (reinterpret_cast<std::uintptr_t>(p) & (page_size - 1)) <= page_size - bytes;
+}
+
+inline bool is_ascii(unsigned u) noexcept { return u - 1u < 0x7Fu; } // 0x01..0x7F: the terminator is not
+
+inline unsigned lowest_bit(std::uint64_t word) noexcept { return static_cast<unsigned>(__builtin_ctzll(word)); }
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word blocks read the first byte as the lowest");
+
+// Eight bytes (or four units) at a time in a plain 64-bit word.
+struct word_blocks {
+  using word = std::uint64_t __attribute__((may_alias, aligned(1)));
+  static constexpr std::uint64_t ones8 = 0x0101010101010101u, highs8 = 0x8080808080808080u;
+  static constexpr std::uint64_t ones16 = 0x0001000100010001u, highs16 = 0x8000800080008000u;
+
+  PFC_BLOCK_READ static std::uint64_t load(const void* p) noexcept { return *static_cast<const word*>(p); }
+
+  // ASCII bytes at the start of the eight at p (8 when all are). A byte is
+  // flagged when its top bit is set or when it is zero; below the first
+  // flagged byte no borrow can arise, so the lowest flag is exact.
+  static unsigned ascii_bytes(const unsigned char* p) noexcept {
+    const std::uint64_t w = load(p);
+    const std::uint64_t stop = (w | ((w - ones8) & ~w)) & highs8;
+    return stop == 0 ? 8 : lowest_bit(stop) / 8;
+  }
+  // The same for four units: any of bits 7..15 set, or zero.
+  static unsigned ascii_units(const char16_t* p) noexcept {
+    const std::uint64_t w = load(p);
+    const std::uint64_t stop = (w & 0xFF80FF80FF80FF80u) | ((w - ones16) & ~w & highs16);
+    return stop == 0 ? 4 : lowest_bit(stop) / 16;
+  }
+
+  static std::size_t utf8_run_units(const unsigned char*& p) noexcept {
+    std::size_t count = 0;
+    while (block_in_page(p, 8)) {
+      const unsigned n = ascii_bytes(p);
+      count += n;
+      p += n;
+      if (n != 8) break;
+    }
+    return count;
+  }
+
+  static void widen_ascii_run(char16_t*& out, const unsigned char*& p) noexcept {
+    while (block_in_page(p, 8)) {
+      const unsigned n = ascii_bytes(p);
+      for (unsigned i = 0; i < n; ++i)
+        out[i] = p[i];
+      out += n;
+      p += n;
+      if (n != 8) break;
+    }
+  }
+
+  static std::size_t utf16_run_bytes(const char16_t*& p) noexcept {
+    std::size_t count = 0;
+    while (block_in_page(p, 8)) {
+      const unsigned n = ascii_units(p);
+      count += n;
+      p += n;
+      if (n != 4) break;
+    }
+    return count;
+  }
+
+  // Copies ASCII units while they last and room remains.
+  static void narrow_ascii_run(char* out, std::size_t& written, std::size_t capacity, const char16_t*& p) noexcept {
+    while (block_in_page(p, 8)) {
+      unsigned n = ascii_units(p);
+      const std::size_t room = capacity - written;
+      if (n > room) n = static_cast<unsigned>(room);
+      for (unsigned i = 0; i < n; ++i)
+        out[written + i] = static_cast<char>(p[i]);
+      written += n;
+      p += n;
+      if (n != 4) break;
+    }
+  }
+};
+
+#if defined(__SSE2__)
+// Sixteen bytes (or eight units) at a time in an SSE2 register.
+struct sse2_blocks {
+  PFC_BLOCK_READ static __m128i load(const void* p) noexcept { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+
+  // Bits of the bytes that end an ASCII run: top bit set, or zero.
+  static unsigned ascii_stops(__m128i v) noexcept {
+    return static_cast<unsigned>(_mm_movemask_epi8(v) | _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())));
+  }
+
+  // Bits (two per unit) of the units outside 0x01..0x7F.
+  static unsigned ascii_unit_stops(__m128i v) noexcept {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))), zero);
+    const __m128i ok = _mm_andnot_si128(_mm_cmpeq_epi16(v, zero), ascii);
+    return ~static_cast<unsigned>(_mm_movemask_epi8(ok)) & 0xFFFFu;
+  }
+
+  // Whole blocks of ASCII and of well-formed two- and three-byte sequences,
+  // each counting one unit. A block goes back to the step-by-step walk when
+  // it holds the terminator or a byte whose rules need a closer look (C0, C1,
+  // E0 with its shortest-form test, F0 and above with their longer forms and
+  // values beyond 0xFFFF), or when its continuation bytes are not exactly
+  // the ones its lead bytes announce.
+  static std::size_t utf8_run_units(const unsigned char*& p) noexcept {
+    std::size_t count = 0;
+    const __m128i zero = _mm_setzero_si128();
+    while (block_in_page(p, 16)) {
+      const __m128i v = load(p);
+      const unsigned stops = ascii_stops(v);
+      if (stops == 0) {
+        count += 16;
+        p += 16;
+        continue;
+      }
+      // Signed bytes: 0x80..0xBF are -128..-65, 0xC0..0xFF are -64..-1.
+      const __m128i negative = _mm_cmplt_epi8(v, zero);
+      const __m128i continuation = _mm_cmplt_epi8(v, _mm_set1_epi8(-64));
+      const __m128i lead2 = _mm_andnot_si128(continuation, negative); // 0xC0 and above
+      const __m128i lead3 = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-33)), negative);
+      const __m128i lead4 = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-17)), negative);
+      const __m128i c0_c1 = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xFE))),
+                                           _mm_set1_epi8(static_cast<char>(0xC0)));
+      const __m128i e0 = _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xE0)));
+      const __m128i closer_look = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, zero), lead4), _mm_or_si128(c0_c1, e0));
+      // A continuation byte belongs exactly where a lead one or two bytes
+      // earlier (inside the block; the walk is at a character start) wants it.
+      const __m128i wanted = _mm_or_si128(_mm_slli_si128(lead2, 1), _mm_slli_si128(lead3, 2));
+      const __m128i wrong = _mm_or_si128(closer_look, _mm_xor_si128(wanted, continuation));
+      if (_mm_movemask_epi8(wrong) != 0) {
+        const unsigned n = lowest_bit(stops); // the ASCII before the first other byte
+        count += n;
+        p += n;
+        break;
+      }
+      // A character whose continuation lies beyond the block is left for the next.
+      const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(lead2));
+      unsigned take = 16;
+      if (leads & 0x8000u)
+        take = 15;
+      else if (static_cast<unsigned>(_mm_movemask_epi8(lead3)) & 0x4000u)
+        take = 14;
+      const unsigned starts = ~static_cast<unsigned>(_mm_movemask_epi8(continuation)) & ((1u << take) - 1);
+      count += static_cast<unsigned>(__builtin_popcount(starts));
+      p += take;
+    }
+    return count;
+  }
+
+  static void widen_ascii_run(char16_t*& out, const unsigned char*& p) noexcept {
+    const __m128i zero = _mm_setzero_si128();
+    while (block_in_page(p, 16)) {
+      const __m128i v = load(p);
+      const unsigned stops = ascii_stops(v);
+      if (stops != 0) {
+        const unsigned n = lowest_bit(stops);
+        for (unsigned i = 0; i < n; ++i)
+          out[i] = p[i];
+        out += n;
+        p += n;
+        return;
+      }
+      // Sixteen characters then at least the terminator: the output has room.
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(v, zero));
+      out += 16;
+      p += 16;
+    }
+  }
+
+  // Whole blocks of eight units without the terminator, each unit counting
+  // its UTF-8 length: 1 below 0x80, 2 below 0x800, else 3, and a high
+  // surrogate followed by a low one 1 (3 + 1 for the pair's 4 bytes). The
+  // unit after the block is looked at for that, so it must be in the page too.
+  static std::size_t utf16_run_bytes(const char16_t*& p) noexcept {
+    std::size_t count = 0;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi16(1);
+    const __m128i surrogate_bits = _mm_set1_epi16(static_cast<short>(0xFC00));
+    while (block_in_page(p, 18)) {
+      const __m128i v = load(p);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero)) != 0) break;
+      const __m128i next = load(p + 1);
+      // Compare results are -1 where true.
+      const __m128i below80 = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))), zero);
+      const __m128i below800 = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800))), zero);
+      const __m128i high =
+          _mm_cmpeq_epi16(_mm_and_si128(v, surrogate_bits), _mm_set1_epi16(static_cast<short>(0xD800)));
+      const __m128i low_next =
+          _mm_cmpeq_epi16(_mm_and_si128(next, surrogate_bits), _mm_set1_epi16(static_cast<short>(0xDC00)));
+      const __m128i pair = _mm_and_si128(high, low_next);
+      const __m128i bytes =
+          _mm_add_epi16(_mm_add_epi16(_mm_set1_epi16(3), _mm_add_epi16(below80, below800)), _mm_add_epi16(pair, pair));
+      const __m128i sums = _mm_madd_epi16(bytes, ones); // four 32-bit sums
+      const __m128i halves = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, 0x4E));
+      count += static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_add_epi32(halves, _mm_shuffle_epi32(halves, 0xB1))));
+      p += 8;
+    }
+    return count;
+  }
+
+  static void narrow_ascii_run(char* out, std::size_t& written, std::size_t capacity, const char16_t*& p) noexcept {
+    while (block_in_page(p, 16)) {
+      const __m128i v = load(p);
+      const unsigned stops = ascii_unit_stops(v);
+      const std::size_t room = capacity - written;
+      if (stops == 0 && room >= 8) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + written), _mm_packus_epi16(v, v));
+        written += 8;
+        p += 8;
+        continue;
+      }
+      std::size_t n = stops == 0 ? 8 : lowest_bit(stops) / 2;
+      if (n > room) n = room;
+      for (std::size_t i = 0; i < n; ++i)
+        out[written + i] = static_cast<char>(p[i]);
+      written += n;
+      p += n;
+      return;
+    }
+  }
+};
+using fast_blocks = sse2_blocks;
+#else
+using fast_blocks = word_blocks;
+#endif
+
+template <typename Blocks> std::size_t utf8_to_utf16_size_with(const char* text) noexcept {
+  auto p = reinterpret_cast<const unsigned char*>(text);
   std::size_t units = 1;
-  std::uint32_t c;
   for (;;) {
-    // ASCII needs no decoding; it is most of what passes through here.
-    if (static_cast<unsigned char>(*text) - 1u < 0x7Fu) {
-      ++text;
+    units += Blocks::utf8_run_units(p);
+    const unsigned b0 = p[0];
+    if (is_ascii(b0)) {
+      ++p;
       ++units;
       continue;
     }
-    const std::size_t len = decode_utf8_sequence_bounded(text, no_bound, c);
-    if (len == 0) break;
-    if (c == 0) break;
-    text += len;
+    // Two-byte leads other than C0/C1, and three-byte leads other than E0,
+    // need no test beyond their continuation bytes; each is looked at only
+    // after the one before it proved not to be the terminator.
+    if (b0 - 0xC2u < 0x1Eu) {
+      if ((p[1] & 0xC0) != 0x80) break;
+      p += 2;
+      ++units;
+      continue;
+    }
+    if (b0 - 0xE1u < 0x0Fu) {
+      if ((p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) break;
+      p += 3;
+      ++units;
+      continue;
+    }
+    std::uint32_t c;
+    const std::size_t len = decode(p, no_bound, c);
+    if (len == 0 || c == 0) break;
+    p += len;
     units += (c >= 0x10000 && c <= 0x10FFFF) ? 2 : 1;
   }
   return units;
 }
 
-std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept {
-  std::size_t k = 0;
-  std::uint32_t c;
+template <typename Blocks> std::size_t utf8_to_utf16_with(char16_t* out, const char* text) noexcept {
+  auto p = reinterpret_cast<const unsigned char*>(text);
+  char16_t* o = out;
   for (;;) {
-    const unsigned lead = static_cast<unsigned char>(*text);
-    if (lead - 1u < 0x7Fu) {
-      out[k++] = static_cast<char16_t>(lead);
-      ++text;
+    const unsigned b0 = p[0];
+    if (is_ascii(b0)) {
+      const unsigned char* before = p;
+      Blocks::widen_ascii_run(o, p);
+      if (p == before) { // too near the end of a page for a block
+        *o++ = static_cast<char16_t>(b0);
+        ++p;
+      }
       continue;
     }
-    const std::size_t len = decode_utf8_sequence(text, c);
-    if (len == 0) break;
-    if (c == 0) break;
-    text += len;
+    if (b0 - 0xC2u < 0x1Eu) {
+      const unsigned b1 = p[1];
+      if ((b1 & 0xC0) != 0x80) break;
+      *o++ = static_cast<char16_t>(((b0 & 0x1F) << 6) | (b1 & 0x3F));
+      p += 2;
+      continue;
+    }
+    if (b0 - 0xE1u < 0x0Fu) {
+      const unsigned b1 = p[1];
+      if ((b1 & 0xC0) != 0x80) break;
+      const unsigned b2 = p[2];
+      if ((b2 & 0xC0) != 0x80) break;
+      *o++ = static_cast<char16_t>(((b0 & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F));
+      p += 3;
+      continue;
+    }
+    std::uint32_t c;
+    const std::size_t len = decode(p, no_bound, c);
+    if (len == 0 || c == 0) break;
+    p += len;
     if (c < 0x10000) {
-      out[k++] = static_cast<char16_t>(c);
+      *o++ = static_cast<char16_t>(c);
     } else if (c <= 0x10FFFF) {
       const std::uint32_t v = c - 0x10000;
-      out[k++] = static_cast<char16_t>(0xD800 | ((v >> 10) & 0x3FF));
-      out[k++] = static_cast<char16_t>(0xDC00 | (v & 0x3FF));
+      *o++ = static_cast<char16_t>(0xD800 | ((v >> 10) & 0x3FF));
+      *o++ = static_cast<char16_t>(0xDC00 | (v & 0x3FF));
     } else {
-      out[k++] = u'?';
+      *o++ = u'?';
     }
   }
-  out[k] = 0;
-  return k;
+  *o = 0;
+  return static_cast<std::size_t>(o - out);
 }
 
-std::size_t utf16_to_utf8_size(const char16_t* text) noexcept {
+template <typename Blocks> std::size_t utf16_to_utf8_size_with(const char16_t* text) noexcept {
   std::size_t bytes = 1;
-  std::uint32_t c;
-  while (std::size_t len = decode_utf16_sequence(text, c)) {
-    if (c == 0) break;
-    text += len;
-    const std::size_t encoded = encode_utf8_sequence(c, nullptr);
-    if (encoded == 0) break;
-    bytes += encoded;
+  for (;;) {
+    bytes += Blocks::utf16_run_bytes(text);
+    const std::uint32_t u = text[0];
+    if (u == 0) break;
+    if (u < 0x80) {
+      bytes += 1;
+    } else if (u < 0x800) {
+      bytes += 2;
+    } else if ((u & 0xFC00) == 0xD800 && (text[1] & 0xFC00) == 0xDC00) {
+      bytes += 4;
+      ++text;
+    } else {
+      bytes += 3; // lone surrogates included
+    }
+    ++text;
   }
   return bytes;
 }
 
-std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept {
+template <typename Blocks>
+std::size_t utf16_to_utf8_with(char* out, std::size_t capacity, const char16_t* text) noexcept {
   std::size_t written = 0;
-  std::uint32_t c;
   while (written < capacity) {
-    if (static_cast<std::uint32_t>(*text) - 1u < 0x7Fu) {
-      out[written++] = static_cast<char>(*text++);
+    const std::uint32_t u = text[0];
+    if (is_ascii(u)) {
+      const char16_t* before = text;
+      Blocks::narrow_ascii_run(out, written, capacity, text);
+      if (text == before) {
+        out[written++] = static_cast<char>(u);
+        ++text;
+      }
       continue;
     }
+    if (u == 0) break;
+    if (capacity - written >= 4) { // room for any character: write it in place
+      auto o = reinterpret_cast<unsigned char*>(out + written);
+      if (u < 0x800) {
+        o[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
+        o[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        written += 2;
+      } else if ((u & 0xFC00) == 0xD800 && (text[1] & 0xFC00) == 0xDC00) {
+        const std::uint32_t c = (((u & 0x3FF) << 10) | (text[1] & 0x3FFu)) + 0x10000;
+        o[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
+        o[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+        o[2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+        o[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        written += 4;
+        ++text;
+      } else {
+        o[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
+        o[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+        o[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        written += 3;
+      }
+      ++text;
+      continue;
+    }
+    // Near the capacity: as many bytes of the character as still fit.
+    std::uint32_t c;
     const std::size_t len = decode_utf16_sequence(text, c);
-    if (len == 0 || c == 0) break;
     text += len;
     char scratch[6];
     const std::size_t encoded = encode_utf8_sequence(c, scratch);
@@ -185,5 +512,27 @@ std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text)
   out[p] = '\0';
   return p;
 }
+
+} // namespace
+
+std::size_t utf8_to_utf16_size(const char* text) noexcept { return utf8_to_utf16_size_with<fast_blocks>(text); }
+std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept {
+  return utf8_to_utf16_with<fast_blocks>(out, text);
+}
+std::size_t utf16_to_utf8_size(const char16_t* text) noexcept { return utf16_to_utf8_size_with<fast_blocks>(text); }
+std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept {
+  return utf16_to_utf8_with<fast_blocks>(out, capacity, text);
+}
+
+namespace portable {
+std::size_t utf8_to_utf16_size(const char* text) noexcept { return utf8_to_utf16_size_with<word_blocks>(text); }
+std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept {
+  return utf8_to_utf16_with<word_blocks>(out, text);
+}
+std::size_t utf16_to_utf8_size(const char16_t* text) noexcept { return utf16_to_utf8_size_with<word_blocks>(text); }
+std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept {
+  return utf16_to_utf8_with<word_blocks>(out, capacity, text);
+}
+} // namespace portable
 
 } // namespace pfc
