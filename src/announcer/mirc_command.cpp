@@ -23,27 +23,39 @@ std::uint32_t sequence_length(unsigned char lead) noexcept {
   return 0;
 }
 
+// Copies n title bytes that hold no '|', blanking the control bytes. The
+// loop has no branch and vectorises; control bytes are rare, so the copy runs
+// at the speed of the copy itself.
+void copy_blanking_controls(char* out, const char* text, std::size_t n) noexcept {
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    out[i] = is_control_byte(c) ? ' ' : static_cast<char>(c);
+  }
+}
+
 } // namespace
 
 void build_command_text(const pfc::string_base& title, pfc::string_base& out) {
   const char* text = title.text_ptr();
   const std::uint32_t length = title.text_length();
+  const char* const end = text + length;
   std::uint64_t total = announce_prefix_length + static_cast<std::uint64_t>(length);
-  for (std::uint32_t i = 0; i < length; ++i)
-    if (text[i] == '|') ++total;
+  for (const char* bar = text; (bar = static_cast<const char*>(std::memchr(bar, '|', end - bar))) != nullptr; ++bar)
+    ++total;
   if (total >= 0xFFFFFFFFu) pfc::throw_bad_alloc();
 
   char* p = out.open_buffer(static_cast<std::uint32_t>(total));
   std::memcpy(p, announce_prefix, announce_prefix_length);
   p += announce_prefix_length;
-  for (std::uint32_t i = 0; i < length; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '|') {
-      std::memcpy(p, broken_bar, 2);
-      p += 2;
-    } else {
-      *p++ = is_control_byte(c) ? ' ' : static_cast<char>(c);
-    }
+  for (const char* from = text;;) {
+    const auto* bar = static_cast<const char*>(std::memchr(from, '|', end - from));
+    const std::size_t n = static_cast<std::size_t>((bar != nullptr ? bar : end) - from);
+    copy_blanking_controls(p, from, n);
+    p += n;
+    if (bar == nullptr) break;
+    std::memcpy(p, broken_bar, 2);
+    p += 2;
+    from = bar + 1;
   }
   out.close_buffer();
 }

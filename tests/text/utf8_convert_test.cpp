@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -12,27 +18,180 @@ using namespace pfc;
 
 namespace {
 
-std::u16string to_utf16(const std::string& utf8) {
-  const std::size_t size = utf8_to_utf16_size(utf8.c_str());
+// Both forms of the whole-text conversions: the one the component uses
+// (SSE2 blocks where built for them) and the portable one.
+struct conversions {
+  const char* name;
+  std::size_t (*utf8_to_utf16_size)(const char*) noexcept;
+  std::size_t (*utf8_to_utf16)(char16_t*, const char*) noexcept;
+  std::size_t (*utf16_to_utf8_size)(const char16_t*) noexcept;
+  std::size_t (*utf16_to_utf8)(char*, std::size_t, const char16_t*) noexcept;
+};
+const conversions both_forms[] = {
+    {"fast", &pfc::utf8_to_utf16_size, &pfc::utf8_to_utf16, &pfc::utf16_to_utf8_size, &pfc::utf16_to_utf8},
+    {"portable", &pfc::portable::utf8_to_utf16_size, &pfc::portable::utf8_to_utf16, &pfc::portable::utf16_to_utf8_size,
+     &pfc::portable::utf16_to_utf8}};
+
+// Converts text in place (no copy, so the caller chooses where it lies).
+std::u16string to_utf16_with(const conversions& form, const char* text) {
+  const std::size_t size = form.utf8_to_utf16_size(text);
   std::vector<char16_t> out(size + 4, u'\xAAAA');
-  const std::size_t written = utf8_to_utf16(out.data(), utf8.c_str());
+  const std::size_t written = form.utf8_to_utf16(out.data(), text);
   // The size function answers exactly what the conversion writes.
-  EXPECT_EQ(written + 1, size);
-  EXPECT_EQ(out[written], 0);
-  EXPECT_EQ(out[size], u'\xAAAA') << "wrote past the size function's answer";
+  EXPECT_EQ(written + 1, size) << form.name;
+  EXPECT_EQ(out[written], 0) << form.name;
+  EXPECT_EQ(out[size], u'\xAAAA') << form.name << " wrote past the size function's answer";
   return std::u16string(out.data(), written);
 }
 
-std::string to_utf8(const std::u16string& utf16) {
-  const std::size_t size = utf16_to_utf8_size(utf16.c_str());
+std::string to_utf8_with(const conversions& form, const char16_t* text) {
+  const std::size_t size = form.utf16_to_utf8_size(text);
   std::string out(size + 4, '\x5A');
-  const std::size_t written = utf16_to_utf8(&out[0], size, utf16.c_str());
-  EXPECT_EQ(written + 1, size);
-  EXPECT_EQ(out[written], '\0');
-  EXPECT_EQ(out[size], '\x5A');
+  const std::size_t written = form.utf16_to_utf8(&out[0], size, text);
+  EXPECT_EQ(written + 1, size) << form.name;
+  EXPECT_EQ(out[written], '\0') << form.name;
+  EXPECT_EQ(out[size], '\x5A') << form.name;
   out.resize(written);
   return out;
 }
+
+std::u16string to_utf16(const std::string& utf8) {
+  const std::u16string result = to_utf16_with(both_forms[0], utf8.c_str());
+  EXPECT_EQ(to_utf16_with(both_forms[1], utf8.c_str()), result) << "the two forms disagree";
+  return result;
+}
+
+std::string to_utf8(const std::u16string& utf16) {
+  const std::string result = to_utf8_with(both_forms[0], utf16.c_str());
+  EXPECT_EQ(to_utf8_with(both_forms[1], utf16.c_str()), result) << "the two forms disagree";
+  return result;
+}
+
+// The conversions as the per-character rules describe them, one sequence at
+// a time through the single-sequence functions: what the block paths must match.
+std::u16string model_utf8_to_utf16(const char* text) {
+  std::u16string out;
+  std::uint32_t c;
+  for (std::size_t len; (len = decode_utf8_sequence(text, c)) != 0 && c != 0; text += len) {
+    if (c < 0x10000) {
+      out += static_cast<char16_t>(c);
+    } else if (c <= 0x10FFFF) {
+      out += static_cast<char16_t>(0xD800 | ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 | ((c - 0x10000) & 0x3FF));
+    } else {
+      out += u'?';
+    }
+  }
+  return out;
+}
+
+std::string model_utf16_to_utf8(const char16_t* text) {
+  std::string out;
+  std::uint32_t c;
+  for (std::size_t len; (len = decode_utf16_sequence(text, c)) != 0; text += len) {
+    char bytes[6];
+    out.append(bytes, encode_utf8_sequence(c, bytes));
+  }
+  return out;
+}
+
+// Random UTF-8 from pieces that exercise every path: ASCII runs shorter and
+// longer than a block, each sequence length, the leads with extra tests
+// (C0, C1, E0, F0, F8, FC), surrogates, and malformed or cut sequences.
+std::string random_utf8(std::mt19937& random, int kind) {
+  // Kind 2: only the characters whole blocks take (ASCII, two bytes, three
+  // bytes other than E0), so blocks end inside characters at every position.
+  static const char* const plain[] = {"a", "0123456789abc", "\xC3\xA9", "\xE2\x82\xAC", "\xE6\x97\xA5"};
+  const bool well_formed = kind != 0;
+  static const char* const good[] = {"a",
+                                     "0123456789abcdefghijklmnopqrstu",
+                                     "Zz",
+                                     "\xC3\xA9",
+                                     "\xDF\xBF",
+                                     "\xC2\x80",
+                                     "\xE2\x82\xAC",
+                                     "\xEF\xBF\xBF",
+                                     "\xED\xA0\x80",
+                                     "\xE0\xA0\x80",
+                                     "\xE0\x80\x90",
+                                     "\xF0\x9F\x98\x80",
+                                     "\xF4\x90\x80\x80",
+                                     "\xF8\x88\x80\x80\x80",
+                                     "\xFD\xBF\xBF\xBF\xBF\xBF",
+                                     "\x7F",
+                                     "\x01"};
+  static const char* const bad[] = {"\x80",
+                                    "\xC0\x80",
+                                    "\xC1\xBF",
+                                    "\xE0\x80\x8F",
+                                    "\xE2\x82",
+                                    "\xC3",
+                                    "\xFE",
+                                    "\xFF",
+                                    "\xF0\x80\x87\x80",
+                                    "\xE2"
+                                    "A"};
+  std::string text;
+  const int pieces = static_cast<int>(random() % 40);
+  for (int i = 0; i < pieces; ++i) {
+    if (kind == 2)
+      text += plain[random() % (sizeof plain / sizeof *plain)];
+    else if (!well_formed && random() % 16 == 0)
+      text += bad[random() % (sizeof bad / sizeof *bad)];
+    else
+      text += good[random() % (sizeof good / sizeof *good)];
+  }
+  return text;
+}
+
+std::u16string random_utf16(std::mt19937& random) {
+  const std::uint16_t ranges[][2] = {{0x0001, 0x007F}, {0x0001, 0x007F}, {0x0080, 0x07FF},
+                                     {0x0800, 0xFFFF}, {0xD800, 0xDBFF}, {0xDC00, 0xDFFF}};
+  std::u16string text;
+  const int length = static_cast<int>(random() % 48);
+  for (int i = 0; i < length; ++i) {
+    const auto& r = ranges[random() % 6];
+    text.push_back(static_cast<char16_t>(r[0] + random() % (r[1] - r[0] + 1u)));
+  }
+  return text;
+}
+
+// Two pages, the second one inaccessible: text placed at the very end of the
+// first shows that no block read crosses into a page it was not given.
+class guarded_page {
+public:
+  guarded_page() {
+#ifdef _WIN32
+    base_ = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old;
+    if (base_ != nullptr) VirtualProtect(base_ + page, page, PAGE_NOACCESS, &old);
+#else
+    void* block = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    base_ = block == MAP_FAILED ? nullptr : static_cast<char*>(block);
+    if (base_ != nullptr) mprotect(base_ + page, page, PROT_NONE);
+#endif
+  }
+  ~guarded_page() {
+#ifdef _WIN32
+    if (base_ != nullptr) VirtualFree(base_, 0, MEM_RELEASE);
+#else
+    if (base_ != nullptr) munmap(base_, 2 * page);
+#endif
+  }
+  guarded_page(const guarded_page&) = delete;
+  guarded_page& operator=(const guarded_page&) = delete;
+  bool ready() const { return base_ != nullptr; }
+  // bytes copied so that they end exactly at the guard.
+  void* place_at_end(const void* bytes, std::size_t size) {
+    char* at = base_ + page - size;
+    std::memcpy(at, bytes, size);
+    return at;
+  }
+
+private:
+  static constexpr std::size_t page = 4096;
+  char* base_ = nullptr;
+};
 
 struct decoded {
   std::size_t length;
@@ -272,5 +431,63 @@ TEST(Utf16RoundTrip, AnyUtf16TextSurvivesUnchanged) {
     }
     const std::string utf8 = to_utf8(text);
     ASSERT_EQ(to_utf16(utf8), text) << "round " << round;
+  }
+}
+
+TEST(ConversionForms, MatchTheSequenceBySequenceModelAtEveryAlignment) {
+  std::mt19937 random(77031);
+  // Room for the text at any of 48 offsets, so blocks start everywhere
+  // relative to characters, to the terminator and to 16-byte boundaries.
+  std::vector<char> buffer(4096);
+  std::vector<char16_t> units(2048);
+  for (int round = 0; round < 1500; ++round) {
+    const std::string text = random_utf8(random, round % 3);
+    const std::u16string expected = model_utf8_to_utf16(text.c_str());
+    const std::size_t offset = static_cast<std::size_t>(round % 48);
+    std::memcpy(&buffer[offset], text.c_str(), text.size() + 1);
+    // Bytes after the terminator that a careless block would take for text.
+    std::memset(&buffer[offset + text.size() + 1], 'q', 32);
+    for (const conversions& form : both_forms)
+      ASSERT_EQ(to_utf16_with(form, &buffer[offset]), expected)
+          << form.name << " round " << round << " " << testing::PrintToString(text);
+
+    const std::u16string wide = random_utf16(random);
+    const std::string narrow = model_utf16_to_utf8(wide.c_str());
+    const std::size_t unit_offset = static_cast<std::size_t>(round % 24);
+    std::memcpy(&units[unit_offset], wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
+    std::fill_n(&units[unit_offset + wide.size() + 1], 16, u'q');
+    for (const conversions& form : both_forms) {
+      ASSERT_EQ(to_utf8_with(form, &units[unit_offset]), narrow) << form.name << " round " << round;
+      // Every cut keeps the model's prefix and stays inside its capacity.
+      for (std::size_t capacity = 1; capacity <= narrow.size(); capacity += 1 + capacity / 8) {
+        std::string out(capacity + 1, 'x');
+        ASSERT_EQ(form.utf16_to_utf8(&out[0], capacity, &units[unit_offset]), capacity - 1) << form.name;
+        ASSERT_EQ(out.substr(0, capacity - 1), narrow.substr(0, capacity - 1)) << form.name << " cut " << capacity;
+        ASSERT_EQ(out[capacity - 1], '\0');
+        ASSERT_EQ(out[capacity], 'x') << form.name << " wrote past the capacity " << capacity;
+      }
+    }
+  }
+}
+
+TEST(ConversionForms, NoBlockReadCrossesIntoTheNextPage) {
+  guarded_page guard;
+  ASSERT_TRUE(guard.ready());
+  for (std::size_t length = 0; length < 40; ++length) {
+    // Mixed text whose terminator is the last byte before the guard.
+    std::string text;
+    while (text.size() < length)
+      text += text.size() % 5 == 4 ? "\xC3\xA9" : "x";
+    text.resize(length);
+    const auto* placed = static_cast<const char*>(guard.place_at_end(text.c_str(), text.size() + 1));
+    const std::u16string expected = model_utf8_to_utf16(text.c_str());
+    for (const conversions& form : both_forms)
+      EXPECT_EQ(to_utf16_with(form, placed), expected) << form.name << " length " << length;
+
+    const std::u16string wide(length, u'\x00E9');
+    const auto* wide_placed =
+        static_cast<const char16_t*>(guard.place_at_end(wide.c_str(), (wide.size() + 1) * sizeof(char16_t)));
+    for (const conversions& form : both_forms)
+      EXPECT_EQ(to_utf8_with(form, wide_placed).size(), 2 * length) << form.name << " length " << length;
   }
 }

@@ -6,10 +6,9 @@ namespace pfc {
 
 std::uint32_t bounded_length(const char* text, std::uint32_t max_len) noexcept {
   if (text == nullptr) return 0;
-  std::uint32_t n = 0;
-  while (n < max_len && text[n] != '\0')
-    ++n;
-  return n;
+  // The C library's scan reads whole words or vectors at a time and, like a
+  // byte loop, nothing past the first zero or the bound.
+  return static_cast<std::uint32_t>(strnlen(text, max_len));
 }
 
 char* format_decimal(char* out, std::uint64_t value) noexcept {
