@@ -137,6 +137,7 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word blocks read t
 
 // Eight bytes (or four units) at a time in a plain 64-bit word.
 struct word_blocks {
+  static constexpr std::size_t width8 = 8, width16 = 4;
   using word = std::uint64_t __attribute__((may_alias, aligned(1)));
   static constexpr std::uint64_t ones8 = 0x0101010101010101u, highs8 = 0x8080808080808080u;
   static constexpr std::uint64_t ones16 = 0x0001000100010001u, highs16 = 0x8000800080008000u;
@@ -169,15 +170,12 @@ struct word_blocks {
     return count;
   }
 
-  static void widen_ascii_run(char16_t*& out, const unsigned char*& p) noexcept {
-    while (block_in_page(p, 8)) {
-      const unsigned n = ascii_bytes(p);
-      for (unsigned i = 0; i < n; ++i)
-        out[i] = p[i];
-      out += n;
-      p += n;
-      if (n != 8) break;
-    }
+  // Eight ASCII bytes as eight units; false, writing nothing, otherwise.
+  static bool widen_block(char16_t* out, const unsigned char* p) noexcept {
+    if (ascii_bytes(p) != 8) return false;
+    for (unsigned i = 0; i < 8; ++i)
+      out[i] = p[i];
+    return true;
   }
 
   static std::size_t utf16_run_bytes(const char16_t*& p) noexcept {
@@ -192,23 +190,18 @@ struct word_blocks {
   }
 
   // Copies ASCII units while they last and room remains.
-  static void narrow_ascii_run(char* out, std::size_t& written, std::size_t capacity, const char16_t*& p) noexcept {
-    while (block_in_page(p, 8)) {
-      unsigned n = ascii_units(p);
-      const std::size_t room = capacity - written;
-      if (n > room) n = static_cast<unsigned>(room);
-      for (unsigned i = 0; i < n; ++i)
-        out[written + i] = static_cast<char>(p[i]);
-      written += n;
-      p += n;
-      if (n != 4) break;
-    }
+  static bool narrow_block(char* out, const char16_t* p) noexcept {
+    if (ascii_units(p) != 4) return false;
+    for (unsigned i = 0; i < 4; ++i)
+      out[i] = static_cast<char>(p[i]);
+    return true;
   }
 };
 
 #if defined(__SSE2__)
 // Sixteen bytes (or eight units) at a time in an SSE2 register.
 struct sse2_blocks {
+  static constexpr std::size_t width8 = 16, width16 = 8;
   PFC_BLOCK_READ static __m128i load(const void* p) noexcept { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 
   // Bits of the bytes that end an ASCII run: top bit set, or zero.
@@ -275,25 +268,13 @@ struct sse2_blocks {
     return count;
   }
 
-  static void widen_ascii_run(char16_t*& out, const unsigned char*& p) noexcept {
+  static bool widen_block(char16_t* out, const unsigned char* p) noexcept {
+    const __m128i v = load(p);
+    if (ascii_stops(v) != 0) return false;
     const __m128i zero = _mm_setzero_si128();
-    while (block_in_page(p, 16)) {
-      const __m128i v = load(p);
-      const unsigned stops = ascii_stops(v);
-      if (stops != 0) {
-        const unsigned n = lowest_bit(stops);
-        for (unsigned i = 0; i < n; ++i)
-          out[i] = p[i];
-        out += n;
-        p += n;
-        return;
-      }
-      // Sixteen characters then at least the terminator: the output has room.
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(v, zero));
-      out += 16;
-      p += 16;
-    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(v, zero));
+    return true;
   }
 
   // Whole blocks of eight units without the terminator, each unit counting
@@ -327,25 +308,11 @@ struct sse2_blocks {
     return count;
   }
 
-  static void narrow_ascii_run(char* out, std::size_t& written, std::size_t capacity, const char16_t*& p) noexcept {
-    while (block_in_page(p, 16)) {
-      const __m128i v = load(p);
-      const unsigned stops = ascii_unit_stops(v);
-      const std::size_t room = capacity - written;
-      if (stops == 0 && room >= 8) {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + written), _mm_packus_epi16(v, v));
-        written += 8;
-        p += 8;
-        continue;
-      }
-      std::size_t n = stops == 0 ? 8 : lowest_bit(stops) / 2;
-      if (n > room) n = room;
-      for (std::size_t i = 0; i < n; ++i)
-        out[written + i] = static_cast<char>(p[i]);
-      written += n;
-      p += n;
-      return;
-    }
+  static bool narrow_block(char* out, const char16_t* p) noexcept {
+    const __m128i v = load(p);
+    if (ascii_unit_stops(v) != 0) return false;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(v, v));
+    return true;
   }
 };
 using fast_blocks = sse2_blocks;
@@ -394,30 +361,45 @@ template <typename Blocks> std::size_t utf8_to_utf16_with(char16_t* out, const c
   for (;;) {
     const unsigned b0 = p[0];
     if (is_ascii(b0)) {
-      const unsigned char* before = p;
-      Blocks::widen_ascii_run(o, p);
-      if (p == before) { // too near the end of a page for a block
-        *o++ = static_cast<char16_t>(b0);
-        ++p;
+      // A whole block when the run is long; otherwise the run byte by byte,
+      // with no second block test until the next run.
+      if (block_in_page(p, Blocks::width8) && Blocks::widen_block(o, p)) {
+        o += Blocks::width8;
+        p += Blocks::width8;
+        continue;
       }
+      unsigned b = b0;
+      do {
+        *o++ = static_cast<char16_t>(b);
+        b = *++p;
+      } while (is_ascii(b));
       continue;
     }
-    if (b0 - 0xC2u < 0x1Eu) {
-      const unsigned b1 = p[1];
-      if ((b1 & 0xC0) != 0x80) break;
-      *o++ = static_cast<char16_t>(((b0 & 0x1F) << 6) | (b1 & 0x3F));
-      p += 2;
-      continue;
+    if (b0 == 0) break;
+    // Two-byte leads other than C0/C1, and three-byte leads other than E0,
+    // need no test beyond their continuation bytes, each looked at only after
+    // the one before it proved not to be the terminator. A run of them stays
+    // in this loop.
+    unsigned lead = b0;
+    for (;;) {
+      if (lead - 0xC2u < 0x1Eu) {
+        const unsigned b1 = p[1];
+        if ((b1 & 0xC0) != 0x80) break;
+        *o++ = static_cast<char16_t>(((lead & 0x1F) << 6) | (b1 & 0x3F));
+        p += 2;
+      } else if (lead - 0xE1u < 0x0Fu) {
+        const unsigned b1 = p[1];
+        if ((b1 & 0xC0) != 0x80) break;
+        const unsigned b2 = p[2];
+        if ((b2 & 0xC0) != 0x80) break;
+        *o++ = static_cast<char16_t>(((lead & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F));
+        p += 3;
+      } else {
+        break;
+      }
+      lead = *p;
     }
-    if (b0 - 0xE1u < 0x0Fu) {
-      const unsigned b1 = p[1];
-      if ((b1 & 0xC0) != 0x80) break;
-      const unsigned b2 = p[2];
-      if ((b2 & 0xC0) != 0x80) break;
-      *o++ = static_cast<char16_t>(((b0 & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F));
-      p += 3;
-      continue;
-    }
+    if (lead < 0x80) continue; // ASCII or the terminator: the outer loop decides
     std::uint32_t c;
     const std::size_t len = decode(p, no_bound, c);
     if (len == 0 || c == 0) break;
@@ -463,36 +445,46 @@ std::size_t utf16_to_utf8_with(char* out, std::size_t capacity, const char16_t* 
   while (written < capacity) {
     const std::uint32_t u = text[0];
     if (is_ascii(u)) {
-      const char16_t* before = text;
-      Blocks::narrow_ascii_run(out, written, capacity, text);
-      if (text == before) {
-        out[written++] = static_cast<char>(u);
-        ++text;
+      if (capacity - written >= Blocks::width16 && block_in_page(text, 2 * Blocks::width16) &&
+          Blocks::narrow_block(out + written, text)) {
+        written += Blocks::width16;
+        text += Blocks::width16;
+        continue;
       }
+      std::uint32_t a = u;
+      do {
+        out[written++] = static_cast<char>(a);
+        a = *++text;
+      } while (is_ascii(a) && written < capacity);
       continue;
     }
     if (u == 0) break;
-    if (capacity - written >= 4) { // room for any character: write it in place
-      auto o = reinterpret_cast<unsigned char*>(out + written);
-      if (u < 0x800) {
-        o[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
-        o[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-        written += 2;
-      } else if ((u & 0xFC00) == 0xD800 && (text[1] & 0xFC00) == 0xDC00) {
-        const std::uint32_t c = (((u & 0x3FF) << 10) | (text[1] & 0x3FFu)) + 0x10000;
-        o[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
-        o[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-        o[2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-        o[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        written += 4;
-        ++text;
-      } else {
-        o[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
-        o[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
-        o[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-        written += 3;
-      }
-      ++text;
+    if (capacity - written >= 4) {
+      // Room for any character: write them in place for as long as they are
+      // not ASCII (a run of CJK stays in this loop).
+      auto o = reinterpret_cast<unsigned char*>(out);
+      std::uint32_t w = u;
+      do {
+        if (w < 0x800) {
+          o[written] = static_cast<unsigned char>(0xC0 | (w >> 6));
+          o[written + 1] = static_cast<unsigned char>(0x80 | (w & 0x3F));
+          written += 2;
+        } else if ((w & 0xFC00) != 0xD800 || (text[1] & 0xFC00) != 0xDC00) {
+          o[written] = static_cast<unsigned char>(0xE0 | (w >> 12));
+          o[written + 1] = static_cast<unsigned char>(0x80 | ((w >> 6) & 0x3F));
+          o[written + 2] = static_cast<unsigned char>(0x80 | (w & 0x3F));
+          written += 3; // lone surrogates too
+        } else {
+          const std::uint32_t c = (((w & 0x3FF) << 10) | (text[1] & 0x3FFu)) + 0x10000;
+          o[written] = static_cast<unsigned char>(0xF0 | (c >> 18));
+          o[written + 1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+          o[written + 2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+          o[written + 3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+          written += 4;
+          ++text;
+        }
+        w = *++text;
+      } while (w >= 0x80 && capacity - written >= 4);
       continue;
     }
     // Near the capacity: as many bytes of the character as still fit.
