@@ -1,5 +1,7 @@
 #include "support/utf8_convert.h"
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -138,6 +140,9 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word blocks read t
 // Eight bytes (or four units) at a time in a plain 64-bit word.
 struct word_blocks {
   static constexpr std::size_t width8 = 8, width16 = 4;
+  static constexpr bool has_three_byte_blocks = false;
+  static bool narrow_three_byte_block(unsigned char*, const char16_t*) noexcept { return false; }
+  static bool narrow_three_byte_half(unsigned char*, const char16_t*) noexcept { return false; }
   using word = std::uint64_t __attribute__((may_alias, aligned(1)));
   static constexpr std::uint64_t ones8 = 0x0101010101010101u, highs8 = 0x8080808080808080u;
   static constexpr std::uint64_t ones16 = 0x0001000100010001u, highs16 = 0x8000800080008000u;
@@ -226,6 +231,9 @@ struct sse2_blocks {
   static std::size_t utf8_run_units(const unsigned char*& p) noexcept {
     std::size_t count = 0;
     const __m128i zero = _mm_setzero_si128();
+    // Continuation bytes of the accepted blocks, summed in two 64-bit lanes
+    // (no processor-specific population count needed).
+    __m128i continuations = zero;
     while (block_in_page(p, 16)) {
       const __m128i v = load(p);
       const unsigned stops = ascii_stops(v);
@@ -254,18 +262,27 @@ struct sse2_blocks {
         p += n;
         break;
       }
-      // A character whose continuation lies beyond the block is left for the next.
-      const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(lead2));
-      unsigned take = 16;
-      if (leads & 0x8000u)
-        take = 15;
-      else if (static_cast<unsigned>(_mm_movemask_epi8(lead3)) & 0x4000u)
-        take = 14;
-      const unsigned starts = ~static_cast<unsigned>(_mm_movemask_epi8(continuation)) & ((1u << take) - 1);
-      count += static_cast<unsigned>(__builtin_popcount(starts));
-      p += take;
+      // Every byte that is no continuation starts a character. One whose
+      // continuation lies beyond the block (a lead in the last byte, or a
+      // three-byte lead in the one before) is left for the next block.
+      continuations = _mm_add_epi64(continuations, _mm_sad_epu8(_mm_and_si128(continuation, _mm_set1_epi8(1)), zero));
+      if ((_mm_movemask_epi8(lead2) & 0x8000) != 0) {
+        count += 15;
+        p += 15;
+      } else if ((_mm_movemask_epi8(lead3) & 0x4000) != 0) {
+        count += 15; // 14 bytes, and the continuation counted above
+        p += 14;
+      } else {
+        count += 16;
+        p += 16;
+      }
     }
-    return count;
+    const __m128i total = _mm_add_epi64(continuations, _mm_unpackhi_epi64(continuations, continuations));
+#if defined(__x86_64__)
+    return count - static_cast<std::size_t>(_mm_cvtsi128_si64(total));
+#else
+    return count - static_cast<std::size_t>(_mm_cvtsi128_si32(total));
+#endif
   }
 
   static bool widen_block(char16_t* out, const unsigned char* p) noexcept {
@@ -286,6 +303,10 @@ struct sse2_blocks {
     const __m128i zero = _mm_setzero_si128();
     const __m128i ones = _mm_set1_epi16(1);
     const __m128i surrogate_bits = _mm_set1_epi16(static_cast<short>(0xFC00));
+    // Sums in four 32-bit lanes, each growing by at most 6 a block: emptied
+    // into count long before they could wrap.
+    __m128i sums = zero;
+    unsigned blocks = 0;
     while (block_in_page(p, 18)) {
       const __m128i v = load(p);
       if (_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero)) != 0) break;
@@ -300,12 +321,66 @@ struct sse2_blocks {
       const __m128i pair = _mm_and_si128(high, low_next);
       const __m128i bytes =
           _mm_add_epi16(_mm_add_epi16(_mm_set1_epi16(3), _mm_add_epi16(below80, below800)), _mm_add_epi16(pair, pair));
-      const __m128i sums = _mm_madd_epi16(bytes, ones); // four 32-bit sums
-      const __m128i halves = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, 0x4E));
-      count += static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_add_epi32(halves, _mm_shuffle_epi32(halves, 0xB1))));
+      sums = _mm_add_epi32(sums, _mm_madd_epi16(bytes, ones));
       p += 8;
+      if (++blocks == (1u << 24)) {
+        count += sum_lanes(sums);
+        sums = zero;
+        blocks = 0;
+      }
     }
-    return count;
+    return count + sum_lanes(sums);
+  }
+
+  static std::size_t sum_lanes(__m128i sums) noexcept {
+    const __m128i halves = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, 0x4E));
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_add_epi32(halves, _mm_shuffle_epi32(halves, 0xB1))));
+  }
+
+  static constexpr bool has_three_byte_blocks = true;
+
+  // The three-byte forms of four units (one per 32-bit lane), lowest byte first.
+  static __m128i three_byte_forms(__m128i units) noexcept {
+    const __m128i b0 = _mm_srli_epi32(units, 12);
+    const __m128i b1 = _mm_slli_epi32(_mm_and_si128(units, _mm_set1_epi32(0x0FC0)), 2);
+    const __m128i b2 = _mm_slli_epi32(_mm_and_si128(units, _mm_set1_epi32(0x003F)), 16);
+    return _mm_or_si128(_mm_or_si128(b0, b1), _mm_or_si128(b2, _mm_set1_epi32(0x8080E0)));
+  }
+
+  // Four lanes stored three bytes apart; each store's fourth byte is
+  // overwritten by the next, and the last one's by whatever follows.
+  static void store_three_byte_forms(unsigned char* out, __m128i forms) noexcept {
+    for (int i = 0; i < 4; ++i) {
+      const auto value = static_cast<std::uint32_t>(_mm_cvtsi128_si32(forms));
+      std::memcpy(out + 3 * i, &value, 4);
+      forms = _mm_srli_si128(forms, 4);
+    }
+  }
+
+  // Lanes (two mask bits each) of units outside 0x800..0xFFFF or surrogates.
+  static unsigned not_three_byte(__m128i v) noexcept {
+    const __m128i top = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800)));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+        _mm_cmpeq_epi16(top, _mm_setzero_si128()), _mm_cmpeq_epi16(top, _mm_set1_epi16(static_cast<short>(0xD800))))));
+  }
+
+  // Eight units that all take three bytes, as 24 bytes; writes 25, so the
+  // output needs room for 25. False, writing nothing, otherwise.
+  static bool narrow_three_byte_block(unsigned char* out, const char16_t* p) noexcept {
+    const __m128i v = load(p);
+    if (not_three_byte(v) != 0) return false;
+    const __m128i zero = _mm_setzero_si128();
+    store_three_byte_forms(out, three_byte_forms(_mm_unpacklo_epi16(v, zero)));
+    store_three_byte_forms(out + 12, three_byte_forms(_mm_unpackhi_epi16(v, zero)));
+    return true;
+  }
+
+  // The same for four units: 12 bytes, 13 written.
+  PFC_BLOCK_READ static bool narrow_three_byte_half(unsigned char* out, const char16_t* p) noexcept {
+    const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    if ((not_three_byte(v) & 0xFF) != 0) return false;
+    store_three_byte_forms(out, three_byte_forms(_mm_unpacklo_epi16(v, _mm_setzero_si128())));
+    return true;
   }
 
   static bool narrow_block(char* out, const char16_t* p) noexcept {
@@ -465,6 +540,22 @@ std::size_t utf16_to_utf8_with(char* out, std::size_t capacity, const char16_t* 
       auto o = reinterpret_cast<unsigned char*>(out);
       std::uint32_t w = u;
       do {
+        if constexpr (Blocks::has_three_byte_blocks) {
+          if (w >= 0x800 && capacity - written >= 25 && block_in_page(text, 16)) {
+            if (Blocks::narrow_three_byte_block(o + written, text)) {
+              written += 24;
+              text += 8;
+              w = *text;
+              continue;
+            }
+            if (Blocks::narrow_three_byte_half(o + written, text)) {
+              written += 12;
+              text += 4;
+              w = *text;
+              continue;
+            }
+          }
+        }
         if (w < 0x800) {
           o[written] = static_cast<unsigned char>(0xC0 | (w >> 6));
           o[written + 1] = static_cast<unsigned char>(0x80 | (w & 0x3F));
