@@ -223,23 +223,28 @@ struct sse2_blocks {
   }
 
   // Whole blocks of ASCII and of well-formed two- and three-byte sequences,
-  // each counting one unit. A block goes back to the step-by-step walk when
-  // it holds the terminator or a byte whose rules need a closer look (C0, C1,
-  // E0 with its shortest-form test, F0 and above with their longer forms and
-  // values beyond 0xFFFF), or when its continuation bytes are not exactly
-  // the ones its lead bytes announce.
+  // each character counting one unit. The walk stops at a block that holds
+  // the terminator or a byte whose rules need a closer look (C0, C1, E0 with
+  // its shortest-form test, F0 and above with their longer forms and values
+  // beyond 0xFFFF), or whose continuation bytes are not exactly the ones its
+  // lead bytes (or those at the end of the block before) announce. Blocks
+  // follow each other sixteen bytes apart whatever they hold, so no block
+  // waits on the one before; the walk only ever stops at a character start.
   static std::size_t utf8_run_units(const unsigned char*& p) noexcept {
     std::size_t count = 0;
     const __m128i zero = _mm_setzero_si128();
     // Continuation bytes of the accepted blocks, summed in two 64-bit lanes
     // (no processor-specific population count needed).
     __m128i continuations = zero;
+    __m128i lead2_before = zero, lead3_before = zero;
+    unsigned back = 0; // bytes of a character the last block left unfinished
     while (block_in_page(p, 16)) {
       const __m128i v = load(p);
       const unsigned stops = ascii_stops(v);
-      if (stops == 0) {
+      if ((stops | back) == 0) {
         count += 16;
         p += 16;
+        lead2_before = lead3_before = zero;
         continue;
       }
       // Signed bytes: 0x80..0xBF are -128..-65, 0xC0..0xFF are -64..-1.
@@ -252,30 +257,32 @@ struct sse2_blocks {
                                            _mm_set1_epi8(static_cast<char>(0xC0)));
       const __m128i e0 = _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xE0)));
       const __m128i closer_look = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, zero), lead4), _mm_or_si128(c0_c1, e0));
-      // A continuation byte belongs exactly where a lead one or two bytes
-      // earlier (inside the block; the walk is at a character start) wants it.
-      const __m128i wanted = _mm_or_si128(_mm_slli_si128(lead2, 1), _mm_slli_si128(lead3, 2));
+      const __m128i wanted =
+          _mm_or_si128(_mm_or_si128(_mm_slli_si128(lead2, 1), _mm_slli_si128(lead3, 2)),
+                       _mm_or_si128(_mm_srli_si128(lead2_before, 15), _mm_srli_si128(lead3_before, 14)));
       const __m128i wrong = _mm_or_si128(closer_look, _mm_xor_si128(wanted, continuation));
       if (_mm_movemask_epi8(wrong) != 0) {
-        const unsigned n = lowest_bit(stops); // the ASCII before the first other byte
-        count += n;
-        p += n;
+        if (back == 0) { // the ASCII before the first other byte
+          const unsigned n = lowest_bit(stops);
+          count += n;
+          p += n;
+        }
         break;
       }
-      // Every byte that is no continuation starts a character. One whose
-      // continuation lies beyond the block (a lead in the last byte, or a
-      // three-byte lead in the one before) is left for the next block.
+      // Every byte that is no continuation starts a character.
       continuations = _mm_add_epi64(continuations, _mm_sad_epu8(_mm_and_si128(continuation, _mm_set1_epi8(1)), zero));
-      if ((_mm_movemask_epi8(lead2) & 0x8000) != 0) {
-        count += 15;
-        p += 15;
-      } else if ((_mm_movemask_epi8(lead3) & 0x4000) != 0) {
-        count += 15; // 14 bytes, and the continuation counted above
-        p += 14;
-      } else {
-        count += 16;
-        p += 16;
-      }
+      count += 16;
+      p += 16;
+      const unsigned lead_last = static_cast<unsigned>(_mm_movemask_epi8(lead2)) >> 15;
+      const unsigned lead3_before_last = (static_cast<unsigned>(_mm_movemask_epi8(lead3)) >> 14) & 1;
+      back = lead_last != 0 ? 1 : 2 * lead3_before_last;
+      lead2_before = lead2;
+      lead3_before = lead3;
+    }
+    // A character begun in the last accepted block is left to the caller.
+    if (back != 0) {
+      p -= back;
+      count -= 1;
     }
     const __m128i total = _mm_add_epi64(continuations, _mm_unpackhi_epi64(continuations, continuations));
 #if defined(__x86_64__)
