@@ -140,9 +140,8 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word blocks read t
 // Eight bytes (or four units) at a time in a plain 64-bit word.
 struct word_blocks {
   static constexpr std::size_t width8 = 8, width16 = 4;
-  static constexpr bool has_three_byte_blocks = false;
-  static bool narrow_three_byte_block(unsigned char*, const char16_t*) noexcept { return false; }
-  static bool narrow_three_byte_half(unsigned char*, const char16_t*) noexcept { return false; }
+  static constexpr bool has_bmp_blocks = false;
+  static std::size_t narrow_bmp_block(unsigned char*, const char16_t*) noexcept { return 0; }
   using word = std::uint64_t __attribute__((may_alias, aligned(1)));
   static constexpr std::uint64_t ones8 = 0x0101010101010101u, highs8 = 0x8080808080808080u;
   static constexpr std::uint64_t ones16 = 0x0001000100010001u, highs16 = 0x8000800080008000u;
@@ -344,50 +343,80 @@ struct sse2_blocks {
     return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_add_epi32(halves, _mm_shuffle_epi32(halves, 0xB1))));
   }
 
-  static constexpr bool has_three_byte_blocks = true;
+  static constexpr bool has_bmp_blocks = true;
 
-  // The three-byte forms of four units (one per 32-bit lane), lowest byte first.
-  static __m128i three_byte_forms(__m128i units) noexcept {
-    const __m128i b0 = _mm_srli_epi32(units, 12);
-    const __m128i b1 = _mm_slli_epi32(_mm_and_si128(units, _mm_set1_epi32(0x0FC0)), 2);
-    const __m128i b2 = _mm_slli_epi32(_mm_and_si128(units, _mm_set1_epi32(0x003F)), 16);
-    return _mm_or_si128(_mm_or_si128(b0, b1), _mm_or_si128(b2, _mm_set1_epi32(0x8080E0)));
+  // The UTF-8 forms of four units, one per 32-bit lane, lowest byte first:
+  // one, two or three bytes, by the unit's value.
+  static __m128i utf8_forms(__m128i units) noexcept {
+    const __m128i two = _mm_or_si128(_mm_or_si128(_mm_srli_epi32(units, 6), _mm_set1_epi32(0x80C0)),
+                                     _mm_slli_epi32(_mm_and_si128(units, _mm_set1_epi32(0x3F)), 8));
+    const __m128i three = _mm_or_si128(_mm_or_si128(_mm_srli_epi32(units, 12), _mm_set1_epi32(0x8080E0)),
+                                       _mm_or_si128(_mm_slli_epi32(_mm_and_si128(units, _mm_set1_epi32(0x0FC0)), 2),
+                                                    _mm_slli_epi32(_mm_and_si128(units, _mm_set1_epi32(0x3F)), 16)));
+    const __m128i from80 = _mm_cmpgt_epi32(units, _mm_set1_epi32(0x7F));
+    const __m128i from800 = _mm_cmpgt_epi32(units, _mm_set1_epi32(0x7FF));
+    const __m128i one_or_two = _mm_or_si128(_mm_and_si128(from80, two), _mm_andnot_si128(from80, units));
+    return _mm_or_si128(_mm_and_si128(from800, three), _mm_andnot_si128(from800, one_or_two));
   }
 
-  // Four lanes stored three bytes apart; each store's fourth byte is
-  // overwritten by the next, and the last one's by whatever follows.
-  static void store_three_byte_forms(unsigned char* out, __m128i forms) noexcept {
+  // Four lanes stored one after another, each as long as lengths says (two
+  // bits a unit, from the lowest): every store writes four bytes, the ones
+  // past the form overwritten by the next store or, after the last, by
+  // whatever the caller writes next.
+  static unsigned char* store_forms(unsigned char* out, __m128i forms, unsigned lengths) noexcept {
     for (int i = 0; i < 4; ++i) {
       const auto value = static_cast<std::uint32_t>(_mm_cvtsi128_si32(forms));
-      std::memcpy(out + 3 * i, &value, 4);
+      std::memcpy(out, &value, 4);
+      out += 1 + (lengths & 1) + ((lengths >> 1) & 1);
+      lengths >>= 2;
       forms = _mm_srli_si128(forms, 4);
     }
+    return out;
   }
 
-  // Lanes (two mask bits each) of units outside 0x800..0xFFFF or surrogates.
-  static unsigned not_three_byte(__m128i v) noexcept {
-    const __m128i top = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800)));
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-        _mm_cmpeq_epi16(top, _mm_setzero_si128()), _mm_cmpeq_epi16(top, _mm_set1_epi16(static_cast<short>(0xD800))))));
+  // Unit i's one- or two-byte form, stored as two bytes (the second
+  // overwritten next when the form is one byte).
+  template <int i> static void put_form(unsigned char*& out, __m128i forms, unsigned from80) noexcept {
+    const auto value = static_cast<std::uint16_t>(_mm_extract_epi16(forms, i));
+    std::memcpy(out, &value, 2);
+    out += 1 + ((from80 >> (2 * i)) & 1);
   }
 
-  // Eight units that all take three bytes, as 24 bytes; writes 25, so the
-  // output needs room for 25. False, writing nothing, otherwise.
-  static bool narrow_three_byte_block(unsigned char* out, const char16_t* p) noexcept {
+  // Eight units below 0x10000 that are neither the terminator nor a
+  // surrogate, as their UTF-8 forms (8 to 24 bytes; up to 25 written, so the
+  // output needs room for 25). Returns the bytes of the forms, 0 (with
+  // nothing written) for any other block.
+  static std::size_t narrow_bmp_block(unsigned char* out, const char16_t* p) noexcept {
     const __m128i v = load(p);
-    if (not_three_byte(v) != 0) return false;
     const __m128i zero = _mm_setzero_si128();
-    store_three_byte_forms(out, three_byte_forms(_mm_unpacklo_epi16(v, zero)));
-    store_three_byte_forms(out + 12, three_byte_forms(_mm_unpackhi_epi16(v, zero)));
-    return true;
-  }
-
-  // The same for four units: 12 bytes, 13 written.
-  PFC_BLOCK_READ static bool narrow_three_byte_half(unsigned char* out, const char16_t* p) noexcept {
-    const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    if ((not_three_byte(v) & 0xFF) != 0) return false;
-    store_three_byte_forms(out, three_byte_forms(_mm_unpacklo_epi16(v, _mm_setzero_si128())));
-    return true;
+    const __m128i top = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800)));
+    const __m128i refused =
+        _mm_or_si128(_mm_cmpeq_epi16(v, zero), _mm_cmpeq_epi16(top, _mm_set1_epi16(static_cast<short>(0xD800))));
+    if (_mm_movemask_epi8(refused) != 0) return 0;
+    // Per unit, in the two mask bits it has: one bit from 0x80, the other from 0x800.
+    const unsigned from80 = ~static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))), zero)));
+    const unsigned from800 = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(top, zero)));
+    if ((from800 & 0xFFFFu) == 0) { // one- and two-byte forms only: 16-bit lanes suffice
+      const __m128i two = _mm_or_si128(_mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16(static_cast<short>(0x80C0))),
+                                       _mm_slli_epi16(_mm_and_si128(v, _mm_set1_epi16(0x3F)), 8));
+      const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))), zero);
+      const __m128i forms = _mm_or_si128(_mm_and_si128(ascii, v), _mm_andnot_si128(ascii, two));
+      unsigned char* o = out;
+      put_form<0>(o, forms, from80);
+      put_form<1>(o, forms, from80);
+      put_form<2>(o, forms, from80);
+      put_form<3>(o, forms, from80);
+      put_form<4>(o, forms, from80);
+      put_form<5>(o, forms, from80);
+      put_form<6>(o, forms, from80);
+      put_form<7>(o, forms, from80);
+      return static_cast<std::size_t>(o - out);
+    }
+    const unsigned lengths = (from80 & 0x5555u) | (from800 & 0xAAAAu);
+    unsigned char* end = store_forms(out, utf8_forms(_mm_unpacklo_epi16(v, zero)), lengths & 0xFFu);
+    end = store_forms(end, utf8_forms(_mm_unpackhi_epi16(v, zero)), lengths >> 8);
+    return static_cast<std::size_t>(end - out);
   }
 
   static bool narrow_block(char* out, const char16_t* p) noexcept {
@@ -533,6 +562,16 @@ std::size_t utf16_to_utf8_with(char* out, std::size_t capacity, const char16_t* 
         text += Blocks::width16;
         continue;
       }
+      if constexpr (Blocks::has_bmp_blocks) { // ASCII mixed with other characters
+        if (capacity - written >= 25 && block_in_page(text, 16)) {
+          const std::size_t bytes = Blocks::narrow_bmp_block(reinterpret_cast<unsigned char*>(out) + written, text);
+          if (bytes != 0) {
+            written += bytes;
+            text += 8;
+            continue;
+          }
+        }
+      }
       std::uint32_t a = u;
       do {
         out[written++] = static_cast<char>(a);
@@ -547,17 +586,12 @@ std::size_t utf16_to_utf8_with(char* out, std::size_t capacity, const char16_t* 
       auto o = reinterpret_cast<unsigned char*>(out);
       std::uint32_t w = u;
       do {
-        if constexpr (Blocks::has_three_byte_blocks) {
-          if (w >= 0x800 && capacity - written >= 25 && block_in_page(text, 16)) {
-            if (Blocks::narrow_three_byte_block(o + written, text)) {
-              written += 24;
+        if constexpr (Blocks::has_bmp_blocks) {
+          if (capacity - written >= 25 && block_in_page(text, 16)) {
+            const std::size_t bytes = Blocks::narrow_bmp_block(o + written, text);
+            if (bytes != 0) {
+              written += bytes;
               text += 8;
-              w = *text;
-              continue;
-            }
-            if (Blocks::narrow_three_byte_half(o + written, text)) {
-              written += 12;
-              text += 4;
               w = *text;
               continue;
             }
