@@ -36,9 +36,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t full_length = pfc::utf16_to_utf8(full.get(), full_size, text.get());
   if (full_length + 1 != full_size || full[full_length] != '\0') std::abort();
 
+  // The portable form and the character-by-character rules give the same bytes.
+  if (pfc::portable::utf16_to_utf8_size(text.get()) != full_size) std::abort();
+  {
+    auto portable = exact<char>(full_size);
+    if (pfc::portable::utf16_to_utf8(portable.get(), full_size, text.get()) != full_length) std::abort();
+    if (std::memcmp(portable.get(), full.get(), full_size) != 0) std::abort();
+    std::size_t k = 0;
+    std::uint32_t c;
+    for (const char16_t* p = text.get(); const std::size_t len = pfc::decode_utf16_sequence(p, c); p += len) {
+      char bytes[6];
+      const std::size_t n = pfc::encode_utf8_sequence(c, bytes);
+      if (k + n > full_length || std::memcmp(full.get() + k, bytes, n) != 0) std::abort();
+      k += n;
+    }
+    if (k != full_length) std::abort();
+  }
+
   const std::size_t capacity = cut % (full_size + 2);
   auto part = exact<char>(capacity);
   const std::size_t part_length = pfc::utf16_to_utf8(part.get(), capacity, text.get());
+  auto portable_part = exact<char>(capacity);
+  if (pfc::portable::utf16_to_utf8(portable_part.get(), capacity, text.get()) != part_length) std::abort();
+  if (capacity != 0 && std::memcmp(portable_part.get(), part.get(), part_length + 1) != 0) std::abort();
   if (capacity == 0) {
     if (part_length != 0) std::abort();
   } else {

@@ -32,6 +32,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < written; ++i)
     if (out[i] == 0) std::abort();
 
+  // The portable form and the character-by-character rules give the same
+  // units as the block-wise conversion.
+  if (pfc::portable::utf8_to_utf16_size(text.get()) != units) std::abort();
+  auto portable = exact<char16_t>(units);
+  if (pfc::portable::utf8_to_utf16(portable.get(), text.get()) != written) std::abort();
+  if (std::memcmp(portable.get(), out.get(), units * sizeof(char16_t)) != 0) std::abort();
+  std::size_t k = 0;
+  std::uint32_t c;
+  for (const char* p = text.get(); const std::size_t len = pfc::decode_utf8_sequence(p, c); p += len) {
+    if (c == 0) break;
+    if (c >= 0x10000 && c <= 0x10FFFF) {
+      if (k + 1 >= written || out[k] != static_cast<char16_t>(0xD800 | ((c - 0x10000) >> 10)) ||
+          out[k + 1] != static_cast<char16_t>(0xDC00 | ((c - 0x10000) & 0x3FF)))
+        std::abort();
+      k += 2;
+    } else {
+      if (k >= written || out[k] != (c > 0x10FFFF ? u'?' : static_cast<char16_t>(c))) std::abort();
+      k += 1;
+    }
+  }
+  if (k != written) std::abort();
+
   // Sequence by sequence: the bounded decoder with the exact remaining length
   // (no terminator in reach) agrees with the unbounded one wherever the
   // sequence fits, and reads nothing beyond the bound.
