@@ -4,50 +4,15 @@
 // block-and-message round trip with no component, the platform's floor.
 //
 // usage: announce-latency [TRACKS]   (default 1000; run under Wine with a display)
-#include "component_module_win32.h"
-#include "host/console.h"
-#include "host_ledger.h"
+#include "bench_component_win32.h"
 #include "test_programs_win32.h"
-#include "titleformat_standin.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-class silent_console final : public console_service {
-public:
-  std::int32_t release() override { return 1; }
-  std::int32_t add_ref() override { return 1; }
-  bool query_class(service_base*&, const guid&) override { return false; }
-  void print(const char*, std::uint32_t) override {}
-};
-
-double now_us() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
-struct summary {
-  double median, p99;
-};
-
-summary summarise(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  const auto at = [&](double q) {
-    return samples[std::min(samples.size() - 1, static_cast<std::size_t>(q * static_cast<double>(samples.size())))];
-  };
-  return {at(0.5), at(0.99)};
-}
 
 BOOL CALLBACK find_mirc(HWND window, LPARAM found) {
   wchar_t name[256];
@@ -85,32 +50,16 @@ bool bare_round_trip(const char* command) {
 
 int run(unsigned tracks) {
   mirc_standin mirc;
-  host_registry registry;
   silent_console console;
-  registry.add(console_class_guid, &console);
-  auto compiler = make_ledger_service<titleformat_compiler_standin>();
-  registry.add(titleformat_compiler_class_guid, compiler.get());
-  loaded_component component(program_folder() + L"cor_chirpline.dll", registry);
-  component.set_services_ready(true);
-  const auto services = component.services(play_callback_static_class_guid);
-  if (services.size() != 1) {
-    std::fprintf(stderr, "announce-latency: the component registers %u playback callbacks\n",
-                 static_cast<unsigned>(services.size()));
-    return 1;
-  }
-  play_callback* callback = static_cast<play_callback_static*>(services[0].get());
+  bench_component component(console);
 
   // Alternate the two so both see the same load on a shared machine.
   std::vector<double> component_us, bare_us;
   const std::string command = "/me is playing: Track number 123 - J\xC3\xB3ga and friends";
   for (unsigned i = 0; i < tracks; ++i) {
-    track_fields fields;
-    fields.add("title", "Track number " + std::to_string(i));
-    fields.add("album", "J\xC3\xB3ga and friends");
-    auto track = make_ledger_service<track_standin>(std::move(fields), "latency");
-    track->add_ref();
+    auto track = handed_over_track("Track number " + std::to_string(i), "latency");
     double start = now_us();
-    callback->on_new_track(track.get());
+    component.on_new_track(track.get());
     component_us.push_back(now_us() - start);
 
     start = now_us();

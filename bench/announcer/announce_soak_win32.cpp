@@ -5,11 +5,8 @@
 // growth between the sample taken once warmed up and the last one.
 //
 // usage: announce-soak [TRACKS] [SAMPLES]   (default 100000 and 20; under Wine with a display)
-#include "component_module_win32.h"
-#include "host/console.h"
-#include "host_ledger.h"
+#include "bench_component_win32.h"
 #include "test_programs_win32.h"
-#include "titleformat_standin.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -91,20 +88,8 @@ void print_sample(unsigned long done, const sample& s) {
 
 int run(unsigned long tracks, unsigned long samples) {
   mirc_standin mirc;
-  host_registry registry;
   counting_console console;
-  registry.add(console_class_guid, &console);
-  auto compiler = make_ledger_service<titleformat_compiler_standin>();
-  registry.add(titleformat_compiler_class_guid, compiler.get());
-  loaded_component component(program_folder() + L"cor_chirpline.dll", registry);
-  component.set_services_ready(true);
-  const auto services = component.services(play_callback_static_class_guid);
-  if (services.size() != 1) {
-    std::fprintf(stderr, "announce-soak: the component registers %u playback callbacks\n",
-                 static_cast<unsigned>(services.size()));
-    return 1;
-  }
-  play_callback* callback = static_cast<play_callback_static*>(services[0].get());
+  bench_component component(console);
 
   const unsigned long every = tracks / samples == 0 ? 1 : tracks / samples;
   const std::int64_t outstanding = host_references().outstanding();
@@ -112,13 +97,9 @@ int run(unsigned long tracks, unsigned long samples) {
   bool have_warmed = false;
   print_sample(0, take_sample());
   for (unsigned long i = 1; i <= tracks; ++i) {
-    track_fields fields;
     // Titles of varying length, so the text buffers grow and shrink.
-    fields.add("title", "Track " + std::to_string(i) + std::string(i % 97, 'x'));
-    fields.add("album", "J\xC3\xB3ga and friends");
-    auto track = make_ledger_service<track_standin>(std::move(fields), "soak");
-    track->add_ref();
-    callback->on_new_track(track.get());
+    auto track = handed_over_track("Track " + std::to_string(i) + std::string(i % 97, 'x'), "soak");
+    component.on_new_track(track.get());
     if (i % every == 0 || i == tracks) {
       last = take_sample();
       print_sample(i, last);

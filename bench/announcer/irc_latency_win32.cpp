@@ -8,49 +8,14 @@
 //   (default 200 tracks, 300 ms between tracks so the server's own flood
 //   throttle stays out of the figures; run under Wine with a display, the
 //   server and ii started by bench/announcer/irc_latency.sh)
-#include "component_module_win32.h"
-#include "host/console.h"
-#include "host_ledger.h"
+#include "bench_component_win32.h"
 #include "test_programs_win32.h"
-#include "titleformat_standin.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 namespace {
-
-class silent_console final : public console_service {
-public:
-  std::int32_t release() override { return 1; }
-  std::int32_t add_ref() override { return 1; }
-  bool query_class(service_base*&, const guid&) override { return false; }
-  void print(const char*, std::uint32_t) override {}
-};
-
-double now_us() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
-struct summary {
-  double median, p99;
-};
-
-summary summarise(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  const auto at = [&](double q) {
-    return samples[std::min(samples.size() - 1, static_cast<std::size_t>(q * static_cast<double>(samples.size())))];
-  };
-  return {at(0.5), at(0.99)};
-}
 
 // Waits (polling every millisecond) until the file holds text; false after ms.
 bool wait_for_text(const std::wstring& file, const std::string& text, DWORD ms) {
@@ -70,31 +35,15 @@ int run(const std::wstring& port, const std::wstring& channel_file, unsigned tra
     std::fprintf(stderr, "irc-latency: the stand-in did not join #bench\n");
     return 1;
   }
-  host_registry registry;
   silent_console console;
-  registry.add(console_class_guid, &console);
-  auto compiler = make_ledger_service<titleformat_compiler_standin>();
-  registry.add(titleformat_compiler_class_guid, compiler.get());
-  loaded_component component(program_folder() + L"cor_chirpline.dll", registry);
-  component.set_services_ready(true);
-  const auto services = component.services(play_callback_static_class_guid);
-  if (services.size() != 1) {
-    std::fprintf(stderr, "irc-latency: the component registers %u playback callbacks\n",
-                 static_cast<unsigned>(services.size()));
-    return 1;
-  }
-  play_callback* callback = static_cast<play_callback_static*>(services[0].get());
+  bench_component component(console);
 
   std::vector<double> standin_us, channel_us;
   for (unsigned i = 0; i < tracks; ++i) {
     const std::string title = "Track number " + std::to_string(i);
-    track_fields fields;
-    fields.add("title", title);
-    fields.add("album", "J\xC3\xB3ga and friends");
-    auto track = make_ledger_service<track_standin>(std::move(fields), "latency");
-    track->add_ref();
+    auto track = handed_over_track(title, "latency");
     const double start = now_us();
-    callback->on_new_track(track.get());
+    component.on_new_track(track.get());
     standin_us.push_back(now_us() - start);
     if (!wait_for_text(channel_file,
                        "\x01"

@@ -40,20 +40,6 @@ private:
   SOCKET s_;
 };
 
-class event_handle {
-public:
-  event_handle() : h_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-  ~event_handle() {
-    if (h_) CloseHandle(h_);
-  }
-  event_handle(const event_handle&) = delete;
-  event_handle& operator=(const event_handle&) = delete;
-  HANDLE get() const { return h_; }
-
-private:
-  HANDLE h_;
-};
-
 std::string error_text(const char* what) {
   return std::string(what) + " (error " + std::to_string(WSAGetLastError()) + ")";
 }
@@ -98,10 +84,9 @@ irc_session::~irc_session() {
     changed_.wait_for(lock, pace, [this] { return queue_.empty() || state_ != state::joined; });
     stopping_ = true;
   }
-  SetEvent(wake_);
+  SetEvent(wake_.get());
   changed_.notify_all();
   thread_.join();
-  CloseHandle(wake_);
   for (const auto& q : queue_)
     report_("not delivered (stopped before its turn): " + q.message);
 }
@@ -113,7 +98,7 @@ void irc_session::submit(std::string message, bool flood, bool quit) {
     now = state_;
     if (now == state::connecting || now == state::joined) {
       queue_.push_back({std::move(message), flood, quit});
-      SetEvent(wake_);
+      SetEvent(wake_.get());
       return;
     }
   }
@@ -180,7 +165,7 @@ bool irc_session::talk() {
     report_("cannot connect to " + where + error_text(""));
     return false;
   }
-  event_handle readable;
+  const owned_handle readable(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   if (!readable.get() || WSAEventSelect(s.get(), readable.get(), FD_READ | FD_CLOSE) != 0) {
     report_(error_text("cannot watch the connection"));
     return false;
@@ -224,7 +209,7 @@ bool irc_session::talk() {
       else if (!queue_.empty() && queue_.front().flood)
         timeout = static_cast<DWORD>(gate.wait_ms(GetTickCount64()));
     }
-    const HANDLE handles[] = {readable.get(), static_cast<HANDLE>(wake_)};
+    const HANDLE handles[] = {readable.get(), wake_.get()};
     WaitForMultipleObjects(2, handles, FALSE, timeout);
     if (!joined && GetTickCount64() >= registration_deadline) return lost("no welcome or join within 15 s");
 

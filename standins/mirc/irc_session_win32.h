@@ -4,6 +4,8 @@
 // connection retries with a growing wait. Lines that cannot go out are
 // reported as not delivered, never dropped in silence.
 #pragma once
+#include "owned_handle_win32.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -53,7 +55,7 @@ private:
   std::deque<queued> queue_;
   bool stopping_ = false;
   state state_ = state::connecting;
-  bool quit_ = false;    // left on purpose: no reconnecting (session thread only)
-  void* wake_ = nullptr; // event set when the queue grows or on stop
+  bool quit_ = false; // left on purpose: no reconnecting (session thread only)
+  owned_handle wake_; // event set when the queue grows or on stop
   std::thread thread_;
 };

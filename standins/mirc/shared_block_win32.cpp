@@ -1,5 +1,7 @@
 #include "shared_block_win32.h"
 
+#include "owned_handle_win32.h"
+
 #include <cstring>
 #include <cwchar>
 
@@ -8,20 +10,6 @@
 namespace {
 
 constexpr std::size_t block_size = 4096;
-
-class section_handle {
-public:
-  explicit section_handle(HANDLE h) : h_(h) {}
-  ~section_handle() {
-    if (h_) CloseHandle(h_);
-  }
-  section_handle(const section_handle&) = delete;
-  section_handle& operator=(const section_handle&) = delete;
-  HANDLE get() const { return h_; }
-
-private:
-  HANDLE h_;
-};
 
 class mapped_view {
 public:
@@ -51,7 +39,7 @@ block_read read_shared_block(long index, bool utf16) {
   block_read result;
   std::wstring name = L"mIRC";
   if (index != 0) name += static_cast<wchar_t>(L'0' + index);
-  section_handle section(OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+  const owned_handle section(OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
   if (!section.get()) {
     result.reason = "no shared block mIRC" + (index != 0 ? std::to_string(index) : std::string()) + " (error " +
                     std::to_string(GetLastError()) + ")";

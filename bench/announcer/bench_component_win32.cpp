@@ -1,0 +1,49 @@
+#include "bench_component_win32.h"
+
+#include "test_programs_win32.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+bench_component::host_side::host_side(console_service& console) {
+  registry.add(console_class_guid, &console);
+  compiler = make_ledger_service<titleformat_compiler_standin>();
+  registry.add(titleformat_compiler_class_guid, compiler.get());
+}
+
+bench_component::bench_component(console_service& console)
+    : host_(console), component_(program_folder() + L"cor_chirpline.dll", host_.registry) {
+  component_.set_services_ready(true);
+  services_ = component_.services(play_callback_static_class_guid);
+  if (services_.size() != 1)
+    throw std::runtime_error("the component registers " + std::to_string(services_.size()) + " playback callbacks");
+  callback_ = static_cast<play_callback_static*>(services_[0].get());
+}
+
+service_ptr_t<ledger_service_t<track_standin>> handed_over_track(const std::string& title, const char* location) {
+  track_fields fields;
+  fields.add("title", title);
+  fields.add("album", "J\xC3\xB3ga and friends");
+  auto track = make_ledger_service<track_standin>(std::move(fields), location);
+  track->add_ref();
+  return track;
+}
+
+double now_us() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+summary summarise(std::vector<double> samples) {
+  std::sort(samples.begin(), samples.end());
+  const auto at = [&](double q) {
+    return samples[std::min(samples.size() - 1, static_cast<std::size_t>(q * static_cast<double>(samples.size())))];
+  };
+  return {at(0.5), at(0.99)};
+}
