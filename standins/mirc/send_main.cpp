@@ -36,13 +36,16 @@ bool number(const wchar_t* text, unsigned long& out) {
   return *end == L'\0';
 }
 
-int usage() {
-  std::fprintf(stderr, "usage: mirc-send [--method N] [--block 0..9] [--class NAME] TEXT\n"
-                       "Writes TEXT to the shared block mIRC (or mIRC1..mIRC9), as UTF-8 or, with method\n"
-                       "bit 8, as UTF-16, and sends message 1224 (method, block) to the first child of\n"
-                       "NAME's (default mIRC) MDIClient. Exit status 0 when it answered non-zero, 1 when\n"
-                       "it answered 0 or did not answer within 5 s, 2 on a bad command line or no window.\n");
-  return 2;
+// On standard error with exit status 2 for a bad command line; asked for with
+// --help, on standard output with status 0.
+int usage(bool asked = false) {
+  std::fprintf(asked ? stdout : stderr,
+               "usage: mirc-send [--method N] [--block 0..9] [--class NAME] TEXT\n"
+               "Writes TEXT to the shared block mIRC (or mIRC1..mIRC9), as UTF-8 or, with method\n"
+               "bit 8, as UTF-16, and sends message 1224 (method, block) to the first child of\n"
+               "NAME's (default mIRC) MDIClient. Exit status 0 when it answered non-zero, 1 when\n"
+               "it answered 0 or did not answer within 5 s, 2 on a bad command line or no window.\n");
+  return asked ? 0 : 2;
 }
 
 } // namespace
@@ -50,6 +53,7 @@ int usage() {
 int wmain(int argc, wchar_t** argv) {
   unsigned long method = 5, block = 0;
   std::wstring class_name = L"mIRC";
+  if (argc == 2 && (std::wcscmp(argv[1], L"--help") == 0 || std::wcscmp(argv[1], L"-h") == 0)) return usage(true);
   int i = 1;
   for (; i + 1 < argc && argv[i][0] == L'-' && argv[i][1] == L'-'; i += 2) {
     const std::wstring a = argv[i];

@@ -115,6 +115,10 @@ TEST(StandinCommandLine, BadOptionsAreNamedAndRefused) {
   const auto help = run_program(L"mirc-standin.exe", L"--help");
   EXPECT_EQ(help.exit_code, 0u);
   EXPECT_NE(help.out.find("--trace FILE"), std::string::npos);
+  // The other sender answers --help the same way instead of sending "--help" to mIRC.
+  const auto send_help = run_program(L"mirc-send.exe", L"--help");
+  EXPECT_EQ(send_help.exit_code, 0u) << send_help.err;
+  EXPECT_EQ(send_help.out.rfind("usage: mirc-send", 0), 0u) << send_help.out;
 }
 
 } // namespace
