@@ -29,19 +29,23 @@ cfg_string::cfg_string(const ::guid& id, const char* default_text)
 void cfg_string::read_payload(settings_reader& reader, std::uint32_t size, abort_handle& abort) {
   constexpr std::uint32_t chunk_size = 256;
   pfc::string8_fast gathered;
-  char chunk[chunk_size];
+  // The declared size is only a hint (the data may end sooner), taken up to
+  // a bound far beyond any real pattern, so that a damaged size field cannot
+  // ask for more memory than that.
+  constexpr std::uint32_t reserve_limit = 16u << 20;
+  gathered.reserve((size < reserve_limit ? size : reserve_limit) + chunk_size);
   std::uint64_t total = 0;
   std::uint32_t n;
   do {
-    n = reader.read_some(chunk, chunk_size, abort);
-    // Each chunk contributes its bytes up to its first zero.
-    gathered.append_text(chunk, n);
+    // Each chunk is read straight into the gathering text and contributes
+    // its bytes up to its first zero.
+    n = gathered.append_filled(chunk_size, [&](char* room) { return reader.read_some(room, chunk_size, abort); });
     total += n;
   } while (n == chunk_size);
   // A payload the data ended inside is not a value: keep the old text, and
   // let the caller's skip of the missing bytes report the damage.
   if (total != size) return;
-  assign_text(gathered.text_ptr(), pfc::infinite_length);
+  take_text(gathered);
 }
 
 void cfg_string::write_payload(settings_writer& writer, abort_handle& abort) {

@@ -254,6 +254,55 @@ TEST(StringBuffer, FastVariantZeroesOnlyTheLogicalSize) {
   EXPECT_EQ(text_of(f), "Q");
 }
 
+TEST(StringBuffer, FilledAppendTakesBytesUpToTheirZeroAndNothingOnThrow) {
+  pfc::string8_fast f;
+  f.append_text("ab", 2);
+  EXPECT_EQ(f.append_filled(8,
+                            [](char* room) {
+                              std::memcpy(room, "cd\0xy", 5);
+                              return 5u;
+                            }),
+            5u);
+  EXPECT_EQ(text_of(f), "abcd"); // the zero ends the chunk's part
+  f.append_filled(4, [](char* room) {
+    std::memcpy(room, "efgh", 4);
+    return 4u;
+  });
+  EXPECT_EQ(text_of(f), "abcdefgh");
+  EXPECT_THROW(f.append_filled(4,
+                               [](char* room) -> std::uint32_t {
+                                 std::memcpy(room, "zzzz", 4);
+                                 throw std::bad_alloc();
+                               }),
+               std::bad_alloc);
+  EXPECT_STREQ(f.text_ptr(), "abcdefgh");
+}
+
+// Taking a gathered text leaves what assign_text leaves: the same text and
+// block size, growing with 16 spare bytes, shrinking past 32, else kept.
+TEST(StringBuffer, TakenTextFitsAsAnAssignWould) {
+  const std::string long_text(100, 't');
+  for (const std::uint32_t before : {0u, 5u, 120u, 300u}) {
+    pfc::string8 taker, assigned;
+    if (before != 0) {
+      taker.open_buffer(before - 1);
+      assigned.open_buffer(before - 1);
+    }
+    pfc::string8_fast gathered;
+    gathered.append_text(long_text.c_str(), 100);
+    taker.take_text(gathered);
+    assigned.assign_text(long_text.c_str(), pfc::infinite_length);
+    EXPECT_EQ(text_of(taker), long_text) << before;
+    EXPECT_EQ(taker.block_size(), assigned.block_size()) << before;
+  }
+  pfc::string8 s("abc");
+  pfc::string8_fast gathered;
+  gathered.append_text(long_text.c_str(), 60);
+  s.take_text(gathered);
+  EXPECT_EQ(s.block_size(), 77u);
+  EXPECT_EQ(gathered.text_length(), 0u);
+}
+
 TEST(StringBuffer, AllOnesLengthOverflowsAndChangesNothing) {
   pfc::string8 s("keep");
   const string_state before = string_state::of(s);
@@ -350,6 +399,13 @@ TEST(StringFailure, EveryRefusedAllocationLeavesTheStringAsItWas) {
   EXPECT_EQ(expect_failures_change_nothing(std_fn([](pfc::string8& s) { std::memcpy(s.open_buffer(100), "four", 4); }),
                                            std_fn([](pfc::string8& s) { s.close_buffer(); })),
             1u); // 117 > 5 + 32: gives the rest back
+
+  EXPECT_EQ(expect_failures_change_nothing(holds_abc, std_fn([](pfc::string8& s) {
+                                             pfc::string8_fast gathered;
+                                             gathered.append_text(std::string(50, 'g').c_str(), 50);
+                                             s.take_text(gathered);
+                                           })),
+            2u); // the gathering block, then its trim to 67 bytes
 
   const fast_fn fast_holds_five = [](pfc::string8_fast& s) { s.append_text("abcde", 5); };
   EXPECT_EQ(expect_failures_change_nothing(fast_holds_five, fast_fn([](pfc::string8_fast& s) {

@@ -62,12 +62,32 @@ public:
     allocation_ = 0;
   }
 
+  // Takes other's block, reallocated to n (> 0) elements, and frees this
+  // storage's own. Shrinking keeps the block where it is on the runtimes we
+  // know, so a text gathered elsewhere is taken over without a copy. A failure
+  // leaves both storages as they were.
+  template <typename OtherPolicy> void adopt(storage_t<T, OtherPolicy>& other, std::uint32_t n) {
+    const std::uint64_t bytes = static_cast<std::uint64_t>(n) * sizeof(T);
+    if (n == 0 || bytes > 0xFFFFFFFFu) throw_bad_alloc();
+    void* fresh = mem_realloc(other.block_, static_cast<std::size_t>(bytes));
+    if (fresh == nullptr) throw_bad_alloc();
+    other.block_ = nullptr;
+    other.size_ = 0;
+    other.allocation_ = 0;
+    clear();
+    block_ = static_cast<T*>(fresh);
+    size_ = n;
+    allocation_ = n;
+  }
+
   T* data() noexcept { return block_; }
   const T* data() const noexcept { return block_; }
   std::uint32_t size() const noexcept { return size_; }
   std::uint32_t allocation() const noexcept { return allocation_; }
 
 private:
+  template <typename, typename> friend class storage_t;
+
   void reallocate(std::uint32_t count) {
     if (count == 0) {
       clear();

@@ -3,6 +3,10 @@
 #include <cstring>
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pfc {
 
 // The standard variant compares against the logical size, which under its
@@ -97,6 +101,60 @@ template <typename Policy> void string8_t<Policy>::assign_text_unaliased(const c
   if (n != 0) std::memcpy(block, text, n);
   used_length_ = n;
   block[n] = '\0';
+}
+
+template <typename Policy> char* string8_t<Policy>::begin_append(std::uint32_t n) {
+  if (static_cast<std::uint64_t>(used_length_) + n + 1 > 0xFFFFFFFFu) throw_bad_alloc();
+  fit(used_length_ + n + 1);
+  return storage_.data() + used_length_;
+}
+
+namespace {
+
+// Whether n bytes hold a zero. Chunks read from a stream are small and almost
+// never hold one: a test of whole 16-byte blocks folded by their smallest
+// byte costs less than the C library's search, which is kept to find it.
+bool holds_zero(const char* bytes, std::uint32_t n) noexcept {
+#if defined(__SSE2__)
+  std::uint32_t i = 0;
+  if (n >= 16) {
+    __m128i least = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    for (i = 16; i + 16 <= n; i += 16)
+      least = _mm_min_epu8(least, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
+    // The last block may overlap the one before; it stays inside the n bytes.
+    least = _mm_min_epu8(least, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + n - 16)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
+  }
+  for (; i < n; ++i)
+    if (bytes[i] == 0) return true;
+  return false;
+#else
+  return std::memchr(bytes, 0, n) != nullptr;
+#endif
+}
+
+} // namespace
+
+template <typename Policy> void string8_t<Policy>::end_append(std::uint32_t written) noexcept {
+  char* room = storage_.data() + used_length_;
+  const void* zero = holds_zero(room, written) ? std::memchr(room, 0, written) : nullptr;
+  used_length_ += zero ? static_cast<std::uint32_t>(static_cast<const char*>(zero) - room) : written;
+  storage_.data()[used_length_] = '\0';
+}
+
+template <typename Policy> void string8_t<Policy>::take_text(string8_t<alloc_doubling>& from) {
+  const std::uint32_t n = from.used_length_;
+  const std::uint32_t size = storage_.size();
+  // Where assign_text would keep this block (or needs none) it copies.
+  if constexpr (std::is_same_v<Policy, alloc_standard>) {
+    if (n != 0 && n <= 0xFFFFFFFFu - 17 && (size < n + 1 || static_cast<std::uint64_t>(size) > std::uint64_t{n} + 33)) {
+      storage_.adopt(from.storage_, size < n + 1 ? n + 17 : n + 1);
+      used_length_ = n;
+      from.used_length_ = 0;
+      return;
+    }
+  }
+  assign_text(from.text_ptr(), infinite_length);
 }
 
 template class string8_t<alloc_standard>;

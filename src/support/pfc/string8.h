@@ -35,6 +35,35 @@ public:
   char* open_buffer(std::uint32_t n) override;
   void close_buffer() override;
 
+  // Appends what fill(room) writes into room for up to n bytes after the text
+  // (fitted as an append of n bytes would be), as append_text(room, written)
+  // would, but without the copy: the bytes up to their first zero. fill
+  // returns how many it wrote; if it throws, the text stays as it was.
+  // Returns what fill returned.
+  template <typename Fill> std::uint32_t append_filled(std::uint32_t n, Fill&& fill) {
+    char* room = begin_append(n);
+    std::uint32_t written;
+    try {
+      written = fill(room);
+    } catch (...) {
+      end_append(0);
+      throw;
+    }
+    end_append(written);
+    return written;
+  }
+
+  // Room for a text of n bytes made ahead, so that appends up to it need no
+  // further allocation (a doubling string keeps it; a standard one fits it).
+  void reserve(std::uint32_t n) {
+    if (n > used_length_) fit(n + 1);
+  }
+
+  // assign_text(from.text_ptr(), infinite_length), with the same text and the
+  // same block size, but where that would allocate a block anyway, from's
+  // block is taken over (trimmed) instead of copied. from is left empty then.
+  void take_text(string8_t<alloc_doubling>& from);
+
   // Block bookkeeping, for callers that care about memory (and for tests).
   std::uint32_t block_size() const noexcept { return storage_.size(); }
   std::uint32_t block_allocation() const noexcept { return storage_.allocation(); }
@@ -57,6 +86,8 @@ private:
   void append_text_unaliased(const char* text, std::uint32_t max_len);
   void assign_text_unaliased(const char* text, std::uint32_t max_len);
   void fit(std::uint32_t n);
+  char* begin_append(std::uint32_t n);
+  void end_append(std::uint32_t written) noexcept;
 
   storage_t<char, Policy> storage_;
   std::uint32_t used_length_ = 0;
