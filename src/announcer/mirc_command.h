@@ -1,7 +1,7 @@
 // The text handed to mIRC: the announcement prefix, the title made harmless as
 // a single command line, and the cut that keeps it inside mIRC's block.
 #pragma once
-#include "support/pfc/string_base.h"
+#include "support/pfc/string8.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,8 +15,8 @@ inline constexpr std::uint32_t mirc_block_size = 4096;
 // out = announce_prefix + title, where every '|' of the title (mIRC's command
 // separator) becomes U+00A6 and every control byte (below 0x20, and 0x7F) a
 // blank, so a tag can neither chain commands nor break the line. The text is
-// sized once, so out allocates at most once.
-void build_command_text(const pfc::string_base& title, pfc::string_base& out);
+// sized once and written in place, so out allocates at most once.
+void build_command_text(const pfc::string_base& title, pfc::string8& out);
 
 // The longest prefix of text (length bytes) that fits in a block of
 // block_size bytes with its terminator and ends on a whole UTF-8 character.

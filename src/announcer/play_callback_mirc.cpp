@@ -31,7 +31,7 @@ void play_callback_mirc::on_new_track(track_handle* track) {
   pfc::string8 command;
   build_command_text(title, command);
 
-  console_info(title.text_ptr());
+  console_info(title.text_ptr(), title.text_length());
   if (cfg_enabled.value != 0) delivery_(command.text_ptr());
 }
 

@@ -3,6 +3,8 @@
 #include "shell/module_state.h"
 #include "shell/service.h"
 
+#include <cstring>
+
 void console_print(const char* text) {
   // An empty line says nothing; no console ever receives one.
   if (!services_ready() || text == nullptr || *text == '\0') return;
@@ -13,18 +15,31 @@ void console_print(const char* text) {
 
 namespace {
 
-void print_labelled(const char* label, const char* message) {
+// The message is exactly message_length bytes, none of them zero. The line
+// is written whole into one block of its exact size: three copies, no scan.
+template <std::size_t label_size>
+void print_labelled(const char (&label)[label_size], const char* message, std::uint32_t message_length) {
   if (!services_ready()) return; // dropped anyway; don't build it
-  const std::uint64_t length = static_cast<std::uint64_t>(pfc::bounded_length(label, pfc::infinite_length)) + 2 +
-                               pfc::bounded_length(message, pfc::infinite_length);
-  if (length >= pfc::infinite_length) pfc::throw_bad_alloc();
-  console_line line;
-  line.reserve(static_cast<std::uint32_t>(length));
-  line << label << ": " << message;
+  constexpr std::uint32_t head = label_size - 1 + 2;
+  if (message_length >= pfc::infinite_length - head) pfc::throw_bad_alloc();
+  pfc::string8_fast line;
+  line.assign_zero_free(head + message_length, [&](char* p) {
+    std::memcpy(p, label, label_size - 1);
+    std::memcpy(p + label_size - 1, ": ", 2);
+    if (message_length != 0) std::memcpy(p + head, message, message_length);
+    return head + message_length;
+  });
+  console_print(line.text_ptr());
 }
 
 } // namespace
 
-void console_error(const char* message) { print_labelled("Error", message); }
+void console_error(const char* message) {
+  print_labelled("Error", message, pfc::bounded_length(message, pfc::infinite_length));
+}
 
-void console_info(const char* message) { print_labelled("Chirpline", message); }
+void console_info(const char* message) {
+  print_labelled("Chirpline", message, pfc::bounded_length(message, pfc::infinite_length));
+}
+
+void console_info(const char* message, std::uint32_t length) { print_labelled("Chirpline", message, length); }

@@ -17,9 +17,6 @@ public:
   ~console_line() noexcept(false) {
     if (text_.text_length() != 0 && std::uncaught_exceptions() == uncaught_at_start_) console_print(text_.text_ptr());
   }
-  // Makes room for n bytes at once, so a line whose length is known up front
-  // costs one allocation instead of one per doubling.
-  void reserve(std::uint32_t n) { text_.open_buffer(n); }
   console_line& operator<<(const char* text) {
     text_.append_text(text, pfc::infinite_length);
     return *this;
@@ -34,3 +31,6 @@ private:
 void console_error(const char* message);
 // "Chirpline: " and the message: what the component did.
 void console_info(const char* message);
+// The same for a message of exactly length bytes, none of them zero (a
+// string's own text), so that it is not measured again.
+void console_info(const char* message, std::uint32_t length);

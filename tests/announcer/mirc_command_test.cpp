@@ -44,6 +44,26 @@ TEST(CommandText, TurnsPipesIntoBrokenBarsAndControlBytesIntoBlanks) {
   EXPECT_EQ(command_for("x\r\n/quit|/exit"), "/me is playing: x  /quit\xC2\xA6/exit");
 }
 
+// Long titles are tested sixteen bytes at a time before they are copied as
+// they stand: one byte to neutralise anywhere, in a whole or in the last
+// (overlapping) block, must still be found.
+TEST(CommandText, FindsOneByteToNeutraliseAtAnyPlaceOfALongTitle) {
+  const struct {
+    char byte;
+    const char* becomes;
+  } cases[] = {{'|', "\xC2\xA6"}, {'\x01', " "}, {'\x1F', " "}, {'\x7F', " "}, {' ', " "}, {'}', "}"}, {'~', "~"}};
+  for (std::size_t length = 16; length <= 50; ++length) {
+    for (std::size_t at = 0; at < length; ++at) {
+      for (const auto& c : cases) {
+        std::string title(length, '\x80'), expected = "/me is playing: " + title;
+        title[at] = c.byte;
+        expected.replace(16 + at, 1, c.becomes);
+        ASSERT_EQ(command_for(title), expected) << length << " " << at << " " << int(c.byte);
+      }
+    }
+  }
+}
+
 TEST(CommandText, IsSizedOnceSoItAllocatesOnce) {
   pfc::string8 title("a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r|s|t|u|v|w|x|y|z");
   pfc::string8 out;
@@ -53,6 +73,13 @@ TEST(CommandText, IsSizedOnceSoItAllocatesOnce) {
     EXPECT_EQ(probe.requests(), 1u);
   }
   EXPECT_EQ(out.text_length(), 16u + 51u + 25u);
+  const pfc::string8 plain("a title long enough to be copied as it stands");
+  {
+    allocation_probe probe;
+    build_command_text(plain, out);
+    EXPECT_EQ(probe.requests(), 1u); // the larger block shrinks to fit
+  }
+  EXPECT_STREQ(out.text_ptr(), "/me is playing: a title long enough to be copied as it stands");
 }
 
 TEST(CommandText, ReplacesWhatTheSinkHeld) {

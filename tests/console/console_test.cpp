@@ -90,7 +90,8 @@ TEST_F(console_lines, informational_lines_are_not_labelled_as_errors) {
   console_info("Successful");
   console_info("");
   console_error("");
-  EXPECT_EQ(g_printed, printed({"Chirpline: Successful", "Chirpline: ", "Error: "}));
+  console_info("Successful track", 10); // a string's text with its length
+  EXPECT_EQ(g_printed, printed({"Chirpline: Successful", "Chirpline: ", "Error: ", "Chirpline: Successful"}));
 }
 
 TEST_F(console_lines, an_empty_line_is_never_emitted) {

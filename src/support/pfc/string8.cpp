@@ -103,10 +103,10 @@ template <typename Policy> void string8_t<Policy>::assign_text_unaliased(const c
   block[n] = '\0';
 }
 
-template <typename Policy> char* string8_t<Policy>::begin_append(std::uint32_t n) {
-  if (static_cast<std::uint64_t>(used_length_) + n + 1 > 0xFFFFFFFFu) throw_bad_alloc();
-  fit(used_length_ + n + 1);
-  return storage_.data() + used_length_;
+template <typename Policy> char* string8_t<Policy>::make_room(std::uint32_t at, std::uint32_t n) {
+  if (static_cast<std::uint64_t>(at) + n + 1 > 0xFFFFFFFFu) throw_bad_alloc();
+  fit(at + n + 1);
+  return storage_.data() + at;
 }
 
 namespace {
@@ -118,11 +118,16 @@ bool holds_zero(const char* bytes, std::uint32_t n) noexcept {
 #if defined(__SSE2__)
   std::uint32_t i = 0;
   if (n >= 16) {
+    // Two folds side by side, so that each load waits on only half the others.
     __m128i least = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-    for (i = 16; i + 16 <= n; i += 16)
+    __m128i other = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + n - 16));
+    for (i = 16; i + 32 <= n; i += 32) {
       least = _mm_min_epu8(least, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
-    // The last block may overlap the one before; it stays inside the n bytes.
-    least = _mm_min_epu8(least, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + n - 16)));
+      other = _mm_min_epu8(other, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16)));
+    }
+    // The last blocks may overlap the ones before; they stay inside the n bytes.
+    if (i + 16 <= n) least = _mm_min_epu8(least, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
+    least = _mm_min_epu8(least, other);
     return _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
   }
   for (; i < n; ++i)
@@ -135,10 +140,11 @@ bool holds_zero(const char* bytes, std::uint32_t n) noexcept {
 
 } // namespace
 
-template <typename Policy> void string8_t<Policy>::end_append(std::uint32_t written) noexcept {
-  char* room = storage_.data() + used_length_;
-  const void* zero = holds_zero(room, written) ? std::memchr(room, 0, written) : nullptr;
-  used_length_ += zero ? static_cast<std::uint32_t>(static_cast<const char*>(zero) - room) : written;
+template <typename Policy>
+void string8_t<Policy>::end_fill(std::uint32_t at, std::uint32_t written, bool may_hold_zero) noexcept {
+  char* room = storage_.data() + at;
+  const void* zero = may_hold_zero && holds_zero(room, written) ? std::memchr(room, 0, written) : nullptr;
+  used_length_ = at + (zero ? static_cast<std::uint32_t>(static_cast<const char*>(zero) - room) : written);
   storage_.data()[used_length_] = '\0';
 }
 

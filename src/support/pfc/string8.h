@@ -35,22 +35,22 @@ public:
   char* open_buffer(std::uint32_t n) override;
   void close_buffer() override;
 
-  // Appends what fill(room) writes into room for up to n bytes after the text
-  // (fitted as an append of n bytes would be), as append_text(room, written)
-  // would, but without the copy: the bytes up to their first zero. fill
-  // returns how many it wrote; if it throws, the text stays as it was.
-  // Returns what fill returned.
+  // Direct writing for callers that produce the bytes themselves: fill(room)
+  // writes up to n bytes into room and returns how many it wrote. They become
+  // the text (assign_filled) or follow it (append_filled) up to their first
+  // zero, as assign_text or append_text of them would make it, without a
+  // copy; room is fitted for n bytes. If fill throws, an append leaves the
+  // text as it was and an assign leaves it empty. Both return what fill did.
+  template <typename Fill> std::uint32_t assign_filled(std::uint32_t n, Fill&& fill) {
+    return fill_at(0, n, fill, true);
+  }
+  // The same for a fill that never writes a zero byte: its bytes are taken
+  // as they are, with no search for one.
+  template <typename Fill> std::uint32_t assign_zero_free(std::uint32_t n, Fill&& fill) {
+    return fill_at(0, n, fill, false);
+  }
   template <typename Fill> std::uint32_t append_filled(std::uint32_t n, Fill&& fill) {
-    char* room = begin_append(n);
-    std::uint32_t written;
-    try {
-      written = fill(room);
-    } catch (...) {
-      end_append(0);
-      throw;
-    }
-    end_append(written);
-    return written;
+    return fill_at(used_length_, n, fill, true);
   }
 
   // Room for a text of n bytes made ahead, so that appends up to it need no
@@ -86,8 +86,21 @@ private:
   void append_text_unaliased(const char* text, std::uint32_t max_len);
   void assign_text_unaliased(const char* text, std::uint32_t max_len);
   void fit(std::uint32_t n);
-  char* begin_append(std::uint32_t n);
-  void end_append(std::uint32_t written) noexcept;
+  char* make_room(std::uint32_t at, std::uint32_t n);
+  void end_fill(std::uint32_t at, std::uint32_t written, bool may_hold_zero) noexcept;
+  template <typename Fill> std::uint32_t fill_at(std::uint32_t at, std::uint32_t n, Fill& fill, bool may_hold_zero) {
+    char* room = make_room(at, n);
+    std::uint32_t written;
+    try {
+      written = fill(room);
+    } catch (...) {
+      if (used_length_ > at) used_length_ = at;
+      storage_.data()[used_length_] = '\0';
+      throw;
+    }
+    end_fill(at, written, may_hold_zero);
+    return written;
+  }
 
   storage_t<char, Policy> storage_;
   std::uint32_t used_length_ = 0;
