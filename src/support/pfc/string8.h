@@ -36,21 +36,18 @@ public:
   void close_buffer() override;
 
   // Direct writing for callers that produce the bytes themselves: fill(room)
-  // writes up to n bytes into room and returns how many it wrote. They become
-  // the text (assign_filled) or follow it (append_filled) up to their first
-  // zero, as assign_text or append_text of them would make it, without a
-  // copy; room is fitted for n bytes. If fill throws, an append leaves the
-  // text as it was and an assign leaves it empty. Both return what fill did.
-  template <typename Fill> std::uint32_t assign_filled(std::uint32_t n, Fill&& fill) {
-    return fill_at(0, n, fill, true);
-  }
-  // The same for a fill that never writes a zero byte: its bytes are taken
-  // as they are, with no search for one.
-  template <typename Fill> std::uint32_t assign_zero_free(std::uint32_t n, Fill&& fill) {
-    return fill_at(0, n, fill, false);
-  }
+  // writes up to n bytes into room (fitted for n bytes after the text) and
+  // returns how many it wrote; they follow the text up to their first zero,
+  // as append_text of them would make it, without the copy. If fill throws,
+  // the text stays as it was. Returns what fill did.
   template <typename Fill> std::uint32_t append_filled(std::uint32_t n, Fill&& fill) {
     return fill_at(used_length_, n, fill, true);
+  }
+  // The same as an assign, for a fill that never writes a zero byte: its
+  // bytes become the text as they are, with no search for one. If fill
+  // throws, the text is left empty.
+  template <typename Fill> std::uint32_t assign_zero_free(std::uint32_t n, Fill&& fill) {
+    return fill_at(0, n, fill, false);
   }
 
   // Room for a text of n bytes made ahead, so that appends up to it need no
