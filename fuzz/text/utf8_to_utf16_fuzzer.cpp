@@ -38,6 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto portable = exact<char16_t>(units);
   if (pfc::portable::utf8_to_utf16(portable.get(), text.get()) != written) std::abort();
   if (std::memcmp(portable.get(), out.get(), units * sizeof(char16_t)) != 0) std::abort();
+#if defined(__SSE2__)
+  // So does SSE2 alone (the conversion above takes SSSE3 blocks where it can).
+  if (pfc::sse2::utf8_to_utf16_size(text.get()) != units) std::abort();
+  auto sse2 = exact<char16_t>(units);
+  if (pfc::sse2::utf8_to_utf16(sse2.get(), text.get()) != written) std::abort();
+  if (std::memcmp(sse2.get(), out.get(), units * sizeof(char16_t)) != 0) std::abort();
+#endif
   std::size_t k = 0;
   std::uint32_t c;
   for (const char* p = text.get(); const std::size_t len = pfc::decode_utf8_sequence(p, c); p += len) {

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #if defined(__SSE2__)
+#include <cpuid.h>
 #include <emmintrin.h>
+#include <tmmintrin.h>
 #endif
 
 namespace pfc {
@@ -142,6 +144,8 @@ struct word_blocks {
   static constexpr std::size_t width8 = 8, width16 = 4;
   static constexpr bool has_bmp_blocks = false;
   static std::size_t narrow_bmp_block(unsigned char*, const char16_t*) noexcept { return 0; }
+  static constexpr bool has_pair_blocks = false;
+  static bool widen_pair_run(char16_t*&, const unsigned char*&) noexcept { return false; }
   using word = std::uint64_t __attribute__((may_alias, aligned(1)));
   static constexpr std::uint64_t ones8 = 0x0101010101010101u, highs8 = 0x8080808080808080u;
   static constexpr std::uint64_t ones16 = 0x0001000100010001u, highs16 = 0x8000800080008000u;
@@ -206,6 +210,8 @@ struct word_blocks {
 // Sixteen bytes (or eight units) at a time in an SSE2 register.
 struct sse2_blocks {
   static constexpr std::size_t width8 = 16, width16 = 8;
+  static constexpr bool has_pair_blocks = false;
+  static bool widen_pair_run(char16_t*&, const unsigned char*&) noexcept { return false; }
   PFC_BLOCK_READ static __m128i load(const void* p) noexcept { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 
   // Bits of the bytes that end an ASCII run: top bit set, or zero.
@@ -426,6 +432,125 @@ struct sse2_blocks {
     return true;
   }
 };
+
+// Gathering the units of the characters of a block (dropping the lanes of
+// continuation bytes) takes a byte shuffle, which SSSE3 has and SSE2 has not.
+// Shuffle controls for eight 16-bit lanes, indexed by the mask of the lanes
+// kept: packed to the front, packed to the back; the lanes kept; and a shift
+// down by 0 to 8 lanes. A control byte with its top bit set gives zero.
+struct pair_tables {
+  unsigned char front[256][16];
+  unsigned char back[256][16];
+  unsigned char kept[256];
+  unsigned char down[9][16];
+};
+
+constexpr pair_tables make_pair_tables() {
+  pair_tables t{};
+  for (unsigned mask = 0; mask < 256; ++mask) {
+    unsigned count = 0;
+    for (unsigned lane = 0; lane < 8; ++lane)
+      count += (mask >> lane) & 1;
+    t.kept[mask] = static_cast<unsigned char>(count);
+    for (unsigned i = 0; i < 16; ++i)
+      t.front[mask][i] = t.back[mask][i] = 0x80;
+    unsigned k = 0;
+    for (unsigned lane = 0; lane < 8; ++lane) {
+      if (((mask >> lane) & 1) == 0) continue;
+      for (unsigned half = 0; half < 2; ++half) {
+        t.front[mask][2 * k + half] = static_cast<unsigned char>(2 * lane + half);
+        t.back[mask][2 * (8 - count + k) + half] = static_cast<unsigned char>(2 * lane + half);
+      }
+      ++k;
+    }
+  }
+  for (unsigned by = 0; by <= 8; ++by)
+    for (unsigned lane = 0; lane < 8; ++lane)
+      for (unsigned half = 0; half < 2; ++half)
+        t.down[by][2 * lane + half] = lane + by < 8 ? static_cast<unsigned char>(2 * (lane + by) + half) : 0x80;
+  return t;
+}
+
+alignas(16) constexpr pair_tables pair_table = make_pair_tables();
+
+#if defined(__clang__) || defined(__GNUC__)
+#define PFC_SSSE3 __attribute__((target("ssse3")))
+#endif
+
+inline __m128i table_row(const unsigned char (&row)[16]) noexcept {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+}
+
+// SSE2 blocks, and whole blocks of ASCII and two-byte characters converted
+// sixteen bytes at a time, on processors with SSSE3.
+struct ssse3_blocks : sse2_blocks {
+  static constexpr bool has_pair_blocks = true;
+
+  // Blocks of ASCII and of two-byte sequences with the leads C2 to DF (no
+  // closer look needed), each continuation byte right after its lead, with
+  // neither the terminator nor any other byte: their characters as units.
+  // A lead in a block's last byte is left to the next block. The walk stops
+  // before the first block that does not qualify, so always at a character
+  // start; returns whether it converted any block.
+  //
+  // Each block's units are stored by two 8-unit stores that end exactly where
+  // its units end (a block of 15 or 16 bytes has at least 8 characters): the
+  // first half's units from the block's first unit, then the last eight units
+  // ending at the block's last, so nothing is written past them.
+  PFC_SSSE3 PFC_BLOCK_READ static bool widen_pair_run(char16_t*& out, const unsigned char*& text) noexcept {
+    const unsigned char* p = text;
+    char16_t* o = out;
+    const __m128i zero = _mm_setzero_si128();
+    while (block_in_page(p, 16)) {
+      const __m128i v = load(p);
+      // Signed bytes: 0x01..0x7F are above 0, 0x80..0xBF below -64, C2..DF -62..-33.
+      const __m128i ascii = _mm_cmpgt_epi8(v, zero);
+      const __m128i continuation = _mm_cmplt_epi8(v, _mm_set1_epi8(-64));
+      const __m128i lead = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-63)), _mm_cmplt_epi8(v, _mm_set1_epi8(-32)));
+      if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(ascii, continuation), lead)) != 0xFFFF ||
+          _mm_movemask_epi8(_mm_xor_si128(continuation, _mm_slli_si128(lead, 1))) != 0)
+        break;
+      unsigned keep = ~static_cast<unsigned>(_mm_movemask_epi8(continuation)) & 0xFFFFu;
+      std::size_t consumed = 16;
+      if ((_mm_movemask_epi8(lead) & 0x8000) != 0) {
+        keep &= 0x7FFFu;
+        consumed = 15;
+      }
+      const __m128i next = _mm_srli_si128(v, 1);
+      const __m128i payload = _mm_set1_epi16(0x3F), lead_payload = _mm_set1_epi16(0x1F);
+      const auto units = [&](__m128i bytes, __m128i following, __m128i is_lead) {
+        const __m128i two =
+            _mm_or_si128(_mm_slli_epi16(_mm_and_si128(bytes, lead_payload), 6), _mm_and_si128(following, payload));
+        return _mm_or_si128(_mm_and_si128(is_lead, two), _mm_andnot_si128(is_lead, bytes));
+      };
+      const __m128i low =
+          units(_mm_unpacklo_epi8(v, zero), _mm_unpacklo_epi8(next, zero), _mm_unpacklo_epi8(lead, lead));
+      const __m128i high =
+          units(_mm_unpackhi_epi8(v, zero), _mm_unpackhi_epi8(next, zero), _mm_unpackhi_epi8(lead, lead));
+      const unsigned low_keep = keep & 0xFFu, high_keep = keep >> 8;
+      const unsigned low_count = pair_table.kept[low_keep], high_count = pair_table.kept[high_keep];
+      const std::size_t count = low_count + high_count;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(low, table_row(pair_table.front[low_keep])));
+      const __m128i low_tail = _mm_shuffle_epi8(_mm_shuffle_epi8(low, table_row(pair_table.back[low_keep])),
+                                                table_row(pair_table.down[high_count]));
+      const __m128i last_eight = _mm_or_si128(low_tail, _mm_shuffle_epi8(high, table_row(pair_table.back[high_keep])));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + count - 8), last_eight);
+      o += count;
+      p += consumed;
+    }
+    const bool converted = p != text;
+    text = p;
+    out = o;
+    return converted;
+  }
+};
+
+bool cpu_has_ssse3() noexcept {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_SSSE3) != 0;
+}
+const bool has_ssse3 = cpu_has_ssse3();
+
 using fast_blocks = sse2_blocks;
 #else
 using fast_blocks = word_blocks;
@@ -479,6 +604,9 @@ template <typename Blocks> std::size_t utf8_to_utf16_with(char16_t* out, const c
         p += Blocks::width8;
         continue;
       }
+      if constexpr (Blocks::has_pair_blocks) { // ASCII mixed with two-byte characters
+        if (Blocks::widen_pair_run(o, p)) continue;
+      }
       unsigned b = b0;
       do {
         *o++ = static_cast<char16_t>(b);
@@ -487,6 +615,9 @@ template <typename Blocks> std::size_t utf8_to_utf16_with(char16_t* out, const c
       continue;
     }
     if (b0 == 0) break;
+    if constexpr (Blocks::has_pair_blocks) {
+      if (b0 - 0xC2u < 0x1Eu && Blocks::widen_pair_run(o, p)) continue;
+    }
     // Two-byte leads other than C0/C1, and three-byte leads other than E0,
     // need no test beyond their continuation bytes, each looked at only after
     // the one before it proved not to be the terminator. A run of them stays
@@ -641,12 +772,28 @@ std::size_t utf16_to_utf8_with(char* out, std::size_t capacity, const char16_t* 
 
 std::size_t utf8_to_utf16_size(const char* text) noexcept { return utf8_to_utf16_size_with<fast_blocks>(text); }
 std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept {
+#if defined(__SSE2__)
+  if (has_ssse3) return utf8_to_utf16_with<ssse3_blocks>(out, text);
+#endif
   return utf8_to_utf16_with<fast_blocks>(out, text);
 }
 std::size_t utf16_to_utf8_size(const char16_t* text) noexcept { return utf16_to_utf8_size_with<fast_blocks>(text); }
 std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept {
   return utf16_to_utf8_with<fast_blocks>(out, capacity, text);
 }
+
+#if defined(__SSE2__)
+namespace sse2 {
+std::size_t utf8_to_utf16_size(const char* text) noexcept { return utf8_to_utf16_size_with<sse2_blocks>(text); }
+std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept {
+  return utf8_to_utf16_with<sse2_blocks>(out, text);
+}
+std::size_t utf16_to_utf8_size(const char16_t* text) noexcept { return utf16_to_utf8_size_with<sse2_blocks>(text); }
+std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept {
+  return utf16_to_utf8_with<sse2_blocks>(out, capacity, text);
+}
+} // namespace sse2
+#endif
 
 namespace portable {
 std::size_t utf8_to_utf16_size(const char* text) noexcept { return utf8_to_utf16_size_with<word_blocks>(text); }

@@ -32,6 +32,17 @@ std::size_t utf16_to_utf8_size(const char16_t* text) noexcept;
 // cut may fall inside a sequence. Returns the bytes before the terminator.
 std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept;
 
+#if defined(__SSE2__)
+// SSE2 alone, as on processors without SSSE3 (the forms above use SSSE3
+// where the processor has it), so that tests can hold it to the same model.
+namespace sse2 {
+std::size_t utf8_to_utf16_size(const char* text) noexcept;
+std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept;
+std::size_t utf16_to_utf8_size(const char16_t* text) noexcept;
+std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept;
+} // namespace sse2
+#endif
+
 namespace portable {
 std::size_t utf8_to_utf16_size(const char* text) noexcept;
 std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept;

@@ -18,8 +18,9 @@ using namespace pfc;
 
 namespace {
 
-// Both forms of the whole-text conversions: the one the component uses
-// (SSE2 blocks where built for them) and the portable one.
+// Every form of the whole-text conversions: the one the component uses (SSE2
+// blocks where built for them, and SSSE3 ones where the processor has it),
+// SSE2 alone, and the portable one.
 struct conversions {
   const char* name;
   std::size_t (*utf8_to_utf16_size)(const char*) noexcept;
@@ -27,8 +28,12 @@ struct conversions {
   std::size_t (*utf16_to_utf8_size)(const char16_t*) noexcept;
   std::size_t (*utf16_to_utf8)(char*, std::size_t, const char16_t*) noexcept;
 };
-const conversions both_forms[] = {
+const conversions every_form[] = {
     {"fast", &pfc::utf8_to_utf16_size, &pfc::utf8_to_utf16, &pfc::utf16_to_utf8_size, &pfc::utf16_to_utf8},
+#if defined(__SSE2__)
+    {"sse2", &pfc::sse2::utf8_to_utf16_size, &pfc::sse2::utf8_to_utf16, &pfc::sse2::utf16_to_utf8_size,
+     &pfc::sse2::utf16_to_utf8},
+#endif
     {"portable", &pfc::portable::utf8_to_utf16_size, &pfc::portable::utf8_to_utf16, &pfc::portable::utf16_to_utf8_size,
      &pfc::portable::utf16_to_utf8}};
 
@@ -56,14 +61,16 @@ std::string to_utf8_with(const conversions& form, const char16_t* text) {
 }
 
 std::u16string to_utf16(const std::string& utf8) {
-  const std::u16string result = to_utf16_with(both_forms[0], utf8.c_str());
-  EXPECT_EQ(to_utf16_with(both_forms[1], utf8.c_str()), result) << "the two forms disagree";
+  const std::u16string result = to_utf16_with(every_form[0], utf8.c_str());
+  for (const conversions& form : every_form)
+    EXPECT_EQ(to_utf16_with(form, utf8.c_str()), result) << form.name << " disagrees";
   return result;
 }
 
 std::string to_utf8(const std::u16string& utf16) {
-  const std::string result = to_utf8_with(both_forms[0], utf16.c_str());
-  EXPECT_EQ(to_utf8_with(both_forms[1], utf16.c_str()), result) << "the two forms disagree";
+  const std::string result = to_utf8_with(every_form[0], utf16.c_str());
+  for (const conversions& form : every_form)
+    EXPECT_EQ(to_utf8_with(form, utf16.c_str()), result) << form.name << " disagrees";
   return result;
 }
 
@@ -131,10 +138,17 @@ std::string random_utf8(std::mt19937& random, int kind) {
                                     "\xF0\x80\x87\x80",
                                     "\xE2"
                                     "A"};
+  // Kind 3: ASCII and two-byte characters, now and then a byte that stops
+  // them, so that whole blocks of them meet every kind of end.
+  static const char* const pairs[] = {"a", "Zz", "0123456789", "\xC3\xA9", "\xDF\xBF", "\xC2\x80"};
+  static const char* const pair_stops[] = {"\x80", "\xC0\x80", "\xC1\xBF", "\xC3", "\xE2\x82\xAC", "\x01"};
   std::string text;
   const int pieces = static_cast<int>(random() % 40);
   for (int i = 0; i < pieces; ++i) {
-    if (kind == 2)
+    if (kind == 3)
+      text += random() % 24 == 0 ? pair_stops[random() % (sizeof pair_stops / sizeof *pair_stops)]
+                                 : pairs[random() % (sizeof pairs / sizeof *pairs)];
+    else if (kind == 2)
       text += plain[random() % (sizeof plain / sizeof *plain)];
     else if (!well_formed && random() % 16 == 0)
       text += bad[random() % (sizeof bad / sizeof *bad)];
@@ -441,13 +455,13 @@ TEST(ConversionForms, MatchTheSequenceBySequenceModelAtEveryAlignment) {
   std::vector<char> buffer(4096);
   std::vector<char16_t> units(2048);
   for (int round = 0; round < 1500; ++round) {
-    const std::string text = random_utf8(random, round % 3);
+    const std::string text = random_utf8(random, round % 4);
     const std::u16string expected = model_utf8_to_utf16(text.c_str());
     const std::size_t offset = static_cast<std::size_t>(round % 48);
     std::memcpy(&buffer[offset], text.c_str(), text.size() + 1);
     // Bytes after the terminator that a careless block would take for text.
     std::memset(&buffer[offset + text.size() + 1], 'q', 32);
-    for (const conversions& form : both_forms)
+    for (const conversions& form : every_form)
       ASSERT_EQ(to_utf16_with(form, &buffer[offset]), expected)
           << form.name << " round " << round << " " << testing::PrintToString(text);
 
@@ -456,7 +470,7 @@ TEST(ConversionForms, MatchTheSequenceBySequenceModelAtEveryAlignment) {
     const std::size_t unit_offset = static_cast<std::size_t>(round % 24);
     std::memcpy(&units[unit_offset], wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
     std::fill_n(&units[unit_offset + wide.size() + 1], 16, u'q');
-    for (const conversions& form : both_forms) {
+    for (const conversions& form : every_form) {
       ASSERT_EQ(to_utf8_with(form, &units[unit_offset]), narrow) << form.name << " round " << round;
       // Every cut keeps the model's prefix and stays inside its capacity.
       for (std::size_t capacity = 1; capacity <= narrow.size(); capacity += 1 + capacity / 8) {
@@ -481,13 +495,13 @@ TEST(ConversionForms, NoBlockReadCrossesIntoTheNextPage) {
     text.resize(length);
     const auto* placed = static_cast<const char*>(guard.place_at_end(text.c_str(), text.size() + 1));
     const std::u16string expected = model_utf8_to_utf16(text.c_str());
-    for (const conversions& form : both_forms)
+    for (const conversions& form : every_form)
       EXPECT_EQ(to_utf16_with(form, placed), expected) << form.name << " length " << length;
 
     const std::u16string wide(length, u'\x00E9');
     const auto* wide_placed =
         static_cast<const char16_t*>(guard.place_at_end(wide.c_str(), (wide.size() + 1) * sizeof(char16_t)));
-    for (const conversions& form : both_forms)
+    for (const conversions& form : every_form)
       EXPECT_EQ(to_utf8_with(form, wide_placed).size(), 2 * length) << form.name << " length " << length;
   }
 }
