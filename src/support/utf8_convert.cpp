@@ -143,6 +143,7 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word blocks read t
 struct word_blocks {
   static constexpr std::size_t width8 = 8, width16 = 4;
   static constexpr bool has_bmp_blocks = false;
+  static constexpr std::size_t bmp_room = 0;
   static std::size_t narrow_bmp_block(unsigned char*, const char16_t*) noexcept { return 0; }
   static constexpr bool has_pair_blocks = false;
   static bool widen_pair_run(char16_t*&, const unsigned char*&) noexcept { return false; }
@@ -350,6 +351,7 @@ struct sse2_blocks {
   }
 
   static constexpr bool has_bmp_blocks = true;
+  static constexpr std::size_t bmp_room = 25; // output a BMP block may write
 
   // The UTF-8 forms of four units, one per 32-bit lane, lowest byte first:
   // one, two or three bytes, by the unit's value.
@@ -439,6 +441,7 @@ struct sse2_blocks {
 // kept: packed to the front, packed to the back; the lanes kept; and a shift
 // down by 0 to 8 lanes. A control byte with its top bit set gives zero.
 struct pair_tables {
+  unsigned char bytes[256][8]; // eight bytes, the ones kept packed to the front
   unsigned char front[256][16];
   unsigned char back[256][16];
   unsigned char kept[256];
@@ -455,6 +458,11 @@ constexpr pair_tables make_pair_tables() {
     for (unsigned i = 0; i < 16; ++i)
       t.front[mask][i] = t.back[mask][i] = 0x80;
     unsigned k = 0;
+    for (unsigned i = 0; i < 8; ++i)
+      t.bytes[mask][i] = 0x80;
+    for (unsigned i = 0; i < 8; ++i)
+      if (((mask >> i) & 1) != 0) t.bytes[mask][k++] = static_cast<unsigned char>(i);
+    k = 0;
     for (unsigned lane = 0; lane < 8; ++lane) {
       if (((mask >> lane) & 1) == 0) continue;
       for (unsigned half = 0; half < 2; ++half) {
@@ -542,6 +550,59 @@ struct ssse3_blocks : sse2_blocks {
     text = p;
     out = o;
     return converted;
+  }
+};
+
+// The UTF-16 to UTF-8 blocks with the same shuffles: each unit's form is
+// written whole in its lane, then the bytes kept (by a mask, one bit a byte)
+// gathered, eight of the sixteen at a time, and stored eight bytes at a time.
+struct ssse3_narrow_blocks : ssse3_blocks {
+  // The last 8-byte store may start 22 bytes in (after 8 units of up to 3).
+  static constexpr std::size_t bmp_room = 30;
+
+  PFC_SSSE3 static unsigned char* store_kept(unsigned char* out, __m128i bytes, unsigned keep) noexcept {
+    const unsigned low = keep & 0xFFu, high = keep >> 8;
+    const __m128i low_control = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pair_table.bytes[low]));
+    const __m128i high_control =
+        _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pair_table.bytes[high])), _mm_set1_epi8(8));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, low_control));
+    out += pair_table.kept[low];
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, high_control));
+    return out + pair_table.kept[high];
+  }
+
+  // The first bytes of four 32-bit lanes of forms: one, and one more from
+  // 0x80 and from 0x800.
+  PFC_SSSE3 static unsigned kept_of_forms(__m128i units) noexcept {
+    const __m128i from80 = _mm_cmpgt_epi32(units, _mm_set1_epi32(0x7F));
+    const __m128i from800 = _mm_cmpgt_epi32(units, _mm_set1_epi32(0x7FF));
+    const __m128i kept =
+        _mm_or_si128(_mm_set1_epi32(0xFF), _mm_or_si128(_mm_and_si128(from80, _mm_set1_epi32(0xFF00)),
+                                                        _mm_and_si128(from800, _mm_set1_epi32(0xFF0000))));
+    return static_cast<unsigned>(_mm_movemask_epi8(kept));
+  }
+
+  // As sse2_blocks::narrow_bmp_block, writing up to bmp_room bytes.
+  PFC_SSSE3 PFC_BLOCK_READ static std::size_t narrow_bmp_block(unsigned char* out, const char16_t* p) noexcept {
+    const __m128i v = load(p);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i top = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800)));
+    const __m128i refused =
+        _mm_or_si128(_mm_cmpeq_epi16(v, zero), _mm_cmpeq_epi16(top, _mm_set1_epi16(static_cast<short>(0xD800))));
+    if (_mm_movemask_epi8(refused) != 0) return 0;
+    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))), zero);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(top, zero)) == 0xFFFF) { // one- and two-byte forms only
+      const __m128i two = _mm_or_si128(_mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16(static_cast<short>(0x80C0))),
+                                       _mm_slli_epi16(_mm_and_si128(v, _mm_set1_epi16(0x3F)), 8));
+      const __m128i forms = _mm_or_si128(_mm_and_si128(ascii, v), _mm_andnot_si128(ascii, two));
+      // Each unit's first byte, and its second unless it is ASCII.
+      const unsigned keep = 0x5555u | (~static_cast<unsigned>(_mm_movemask_epi8(ascii)) & 0xAAAAu);
+      return static_cast<std::size_t>(store_kept(out, forms, keep) - out);
+    }
+    const __m128i low = _mm_unpacklo_epi16(v, zero), high = _mm_unpackhi_epi16(v, zero);
+    unsigned char* end = store_kept(out, utf8_forms(low), kept_of_forms(low));
+    end = store_kept(end, utf8_forms(high), kept_of_forms(high));
+    return static_cast<std::size_t>(end - out);
   }
 };
 
@@ -694,7 +755,7 @@ std::size_t utf16_to_utf8_with(char* out, std::size_t capacity, const char16_t* 
         continue;
       }
       if constexpr (Blocks::has_bmp_blocks) { // ASCII mixed with other characters
-        if (capacity - written >= 25 && block_in_page(text, 16)) {
+        if (capacity - written >= Blocks::bmp_room && block_in_page(text, 16)) {
           const std::size_t bytes = Blocks::narrow_bmp_block(reinterpret_cast<unsigned char*>(out) + written, text);
           if (bytes != 0) {
             written += bytes;
@@ -718,7 +779,7 @@ std::size_t utf16_to_utf8_with(char* out, std::size_t capacity, const char16_t* 
       std::uint32_t w = u;
       do {
         if constexpr (Blocks::has_bmp_blocks) {
-          if (capacity - written >= 25 && block_in_page(text, 16)) {
+          if (capacity - written >= Blocks::bmp_room && block_in_page(text, 16)) {
             const std::size_t bytes = Blocks::narrow_bmp_block(o + written, text);
             if (bytes != 0) {
               written += bytes;
@@ -779,6 +840,9 @@ std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept {
 }
 std::size_t utf16_to_utf8_size(const char16_t* text) noexcept { return utf16_to_utf8_size_with<fast_blocks>(text); }
 std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept {
+#if defined(__SSE2__)
+  if (has_ssse3) return utf16_to_utf8_with<ssse3_narrow_blocks>(out, capacity, text);
+#endif
   return utf16_to_utf8_with<fast_blocks>(out, capacity, text);
 }
 
