@@ -484,6 +484,22 @@ TEST(ConversionForms, MatchTheSequenceBySequenceModelAtEveryAlignment) {
   }
 }
 
+// Blocks of eight units store their forms a few bytes wider than they are:
+// taken only with room for that, so no cut near the capacity writes past it.
+TEST(ConversionForms, BlocksOfLongFormsNeverWritePastTheCapacity) {
+  const std::u16string wide = std::u16string(20, u'\x65E5') + u"ab" + std::u16string(9, u'\x00E9');
+  const std::string narrow = model_utf16_to_utf8(wide.c_str());
+  for (const conversions& form : every_form) {
+    for (std::size_t capacity = 1; capacity <= narrow.size() + 1; ++capacity) {
+      std::string out(capacity + 16, 'x');
+      const std::size_t written = form.utf16_to_utf8(&out[0], capacity, wide.c_str());
+      ASSERT_EQ(written, capacity - 1) << form.name;
+      ASSERT_EQ(out.substr(0, written), narrow.substr(0, written)) << form.name << " cut " << capacity;
+      ASSERT_EQ(out.substr(capacity), std::string(16, 'x')) << form.name << " wrote past the capacity " << capacity;
+    }
+  }
+}
+
 TEST(ConversionForms, NoBlockReadCrossesIntoTheNextPage) {
   guarded_page guard;
   ASSERT_TRUE(guard.ready());
