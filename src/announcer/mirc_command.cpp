@@ -91,11 +91,24 @@ bool may_need_neutralising(const char* text, std::size_t n) noexcept {
   // The last block may overlap the ones before; it stays inside the n bytes.
   __m128i least = _mm_min_epu8(block(0), block(n - 16));
   __m128i least_flipped = _mm_min_epu8(_mm_xor_si128(block(0), flip), _mm_xor_si128(block(n - 16), flip));
-  for (std::size_t i = 16; i + 16 <= n; i += 16) {
+  // Two blocks a round, each into its own pair of minimums, so that no
+  // minimum waits on the one before.
+  __m128i least2 = least, least_flipped2 = least_flipped;
+  std::size_t i = 16;
+  for (; i + 32 <= n; i += 32) {
+    const __m128i v = block(i), w = block(i + 16);
+    least = _mm_min_epu8(least, v);
+    least_flipped = _mm_min_epu8(least_flipped, _mm_xor_si128(v, flip));
+    least2 = _mm_min_epu8(least2, w);
+    least_flipped2 = _mm_min_epu8(least_flipped2, _mm_xor_si128(w, flip));
+  }
+  if (i + 16 <= n) {
     const __m128i v = block(i);
     least = _mm_min_epu8(least, v);
     least_flipped = _mm_min_epu8(least_flipped, _mm_xor_si128(v, flip));
   }
+  least = _mm_min_epu8(least, least2);
+  least_flipped = _mm_min_epu8(least_flipped, least_flipped2);
   const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(least, _mm_set1_epi8(0x1F)), least);
   const __m128i bar_or_del = _mm_cmpeq_epi8(_mm_min_epu8(least_flipped, _mm_set1_epi8(3)), least_flipped);
   return _mm_movemask_epi8(_mm_or_si128(control, bar_or_del)) != 0;
