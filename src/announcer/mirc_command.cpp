@@ -5,6 +5,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -78,12 +79,59 @@ char* copy_neutralised(char* out, const char* text, std::size_t n) noexcept {
   return out;
 }
 
+#if defined(__SSE2__) && (defined(__clang__) || defined(__GNUC__))
+// The same test thirty-two bytes at a time, on processors with AVX2.
+__attribute__((target("avx2"))) bool may_need_neutralising_avx2(const char* text, std::size_t n) noexcept {
+  const __m256i flip = _mm256_set1_epi8(0x7C);
+  __m256i least = _mm256_min_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 0)),
+                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + n - 32)));
+  __m256i least_flipped =
+      _mm256_min_epu8(_mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 0)), flip),
+                      _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + n - 32)), flip));
+  __m256i least2 = least, least_flipped2 = least_flipped;
+  std::size_t i = 32;
+  for (; i + 64 <= n; i += 64) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i)),
+                  w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 32));
+    least = _mm256_min_epu8(least, v);
+    least_flipped = _mm256_min_epu8(least_flipped, _mm256_xor_si256(v, flip));
+    least2 = _mm256_min_epu8(least2, w);
+    least_flipped2 = _mm256_min_epu8(least_flipped2, _mm256_xor_si256(w, flip));
+  }
+  if (i + 32 <= n) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+    least = _mm256_min_epu8(least, v);
+    least_flipped = _mm256_min_epu8(least_flipped, _mm256_xor_si256(v, flip));
+  }
+  least = _mm256_min_epu8(least, least2);
+  least_flipped = _mm256_min_epu8(least_flipped, least_flipped2);
+  const __m256i control = _mm256_cmpeq_epi8(_mm256_min_epu8(least, _mm256_set1_epi8(0x1F)), least);
+  const __m256i bar_or_del = _mm256_cmpeq_epi8(_mm256_min_epu8(least_flipped, _mm256_set1_epi8(3)), least_flipped);
+  return _mm256_movemask_epi8(_mm256_or_si256(control, bar_or_del)) != 0;
+}
+
+bool cpu_has_avx2() noexcept {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+const bool has_avx2 = cpu_has_avx2();
+#endif
+
 // False only when the n bytes certainly hold neither a '|' nor a control byte,
 // so that they can be copied as they are. With SSE2, two running minimums
 // over sixteen bytes at a time: of the bytes themselves (one below 0x20 is a
 // control byte) and of the bytes XOR 0x7C (one below 4 is 0x7C to 0x7F: '|',
 // DEL, or the harmless '}' and '~', which only cost the careful copy).
-bool may_need_neutralising(const char* text, std::size_t n) noexcept {
+} // namespace
+
+bool title_may_need_care(const char* text, std::size_t n) noexcept {
+#if defined(__SSE2__) && (defined(__clang__) || defined(__GNUC__))
+  if (n >= 32 && has_avx2) return may_need_neutralising_avx2(text, n);
+#endif
+  return title_may_need_care_sse2(text, n);
+}
+
+bool title_may_need_care_sse2(const char* text, std::size_t n) noexcept {
 #if defined(__SSE2__)
   if (n < 16) return true;
   const auto block = [text](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at)); };
@@ -119,13 +167,11 @@ bool may_need_neutralising(const char* text, std::size_t n) noexcept {
 #endif
 }
 
-} // namespace
-
 void build_command_text(const pfc::string_base& title, pfc::string8& out) {
   const char* text = title.text_ptr();
   const std::uint32_t length = title.text_length();
   if (announce_prefix_length + static_cast<std::uint64_t>(length) >= 0xFFFFFFFFu) pfc::throw_bad_alloc();
-  if (!may_need_neutralising(text, length)) { // the common case: a plain copy
+  if (!title_may_need_care(text, length)) { // the common case: a plain copy
     out.assign_zero_free(announce_prefix_length + length, [&](char* p) {
       std::memcpy(p, announce_prefix, announce_prefix_length);
       std::memcpy(p + announce_prefix_length, text, length);

@@ -18,6 +18,14 @@ inline constexpr std::uint32_t mirc_block_size = 4096;
 // sized once and written in place, so out allocates at most once.
 void build_command_text(const pfc::string_base& title, pfc::string8& out);
 
+// False only when the n bytes certainly hold neither a '|' nor a control
+// byte, so that a title can be copied as it stands (true for some harmless
+// bytes too, and for short texts). Sixteen bytes at a time with SSE2, or
+// thirty-two with AVX2 where the processor has it; the second form keeps to
+// SSE2 (or answers true without it), so that tests reach each.
+bool title_may_need_care(const char* text, std::size_t n) noexcept;
+bool title_may_need_care_sse2(const char* text, std::size_t n) noexcept;
+
 // The longest prefix of text (length bytes) that fits in a block of
 // block_size bytes with its terminator and ends on a whole UTF-8 character.
 // Malformed UTF-8 is cut at the capacity as it stands.
