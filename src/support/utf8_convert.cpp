@@ -147,6 +147,7 @@ struct word_blocks {
   static std::size_t narrow_bmp_block(unsigned char*, const char16_t*) noexcept { return 0; }
   static constexpr bool has_pair_blocks = false;
   static bool widen_pair_run(char16_t*&, const unsigned char*&) noexcept { return false; }
+  static bool widen_triple_run(char16_t*&, const unsigned char*&) noexcept { return false; }
   using word = std::uint64_t __attribute__((may_alias, aligned(1)));
   static constexpr std::uint64_t ones8 = 0x0101010101010101u, highs8 = 0x8080808080808080u;
   static constexpr std::uint64_t ones16 = 0x0001000100010001u, highs16 = 0x8000800080008000u;
@@ -213,6 +214,7 @@ struct sse2_blocks {
   static constexpr std::size_t width8 = 16, width16 = 8;
   static constexpr bool has_pair_blocks = false;
   static bool widen_pair_run(char16_t*&, const unsigned char*&) noexcept { return false; }
+  static bool widen_triple_run(char16_t*&, const unsigned char*&) noexcept { return false; }
   PFC_BLOCK_READ static __m128i load(const void* p) noexcept { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 
   // Bits of the bytes that end an ASCII run: top bit set, or zero.
@@ -551,6 +553,35 @@ struct ssse3_blocks : sse2_blocks {
     out = o;
     return converted;
   }
+
+  // Runs of three-byte sequences with the leads E1 to EF (no closer look
+  // needed), four characters (twelve bytes) at a time: each character's
+  // bytes gathered into a 32-bit lane, tested and combined there, and the
+  // four units stored whole. Stops before four characters that are not all
+  // such; returns whether it converted any.
+  PFC_SSSE3 PFC_BLOCK_READ static bool widen_triple_run(char16_t*& out, const unsigned char*& text) noexcept {
+    const unsigned char* p = text;
+    char16_t* o = out;
+    const __m128i gather = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i low_halves = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
+    while (block_in_page(p, 16)) {
+      const __m128i x = _mm_shuffle_epi8(load(p), gather);
+      // Lead 1110xxxx other than E0, then two continuation bytes.
+      const __m128i form = _mm_cmpeq_epi32(_mm_and_si128(x, _mm_set1_epi32(0x00C0C0F0)), _mm_set1_epi32(0x008080E0));
+      const __m128i e0 = _mm_cmpeq_epi32(_mm_and_si128(x, _mm_set1_epi32(0xFF)), _mm_set1_epi32(0xE0));
+      if (_mm_movemask_epi8(_mm_andnot_si128(e0, form)) != 0xFFFF) break;
+      const __m128i units = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(_mm_and_si128(x, _mm_set1_epi32(0x0F)), 12),
+                                                      _mm_srli_epi32(_mm_and_si128(x, _mm_set1_epi32(0x3F00)), 2)),
+                                         _mm_srli_epi32(_mm_and_si128(x, _mm_set1_epi32(0x3F0000)), 16));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(units, low_halves));
+      o += 4;
+      p += 12;
+    }
+    const bool converted = p != text;
+    text = p;
+    out = o;
+    return converted;
+  }
 };
 
 // The UTF-16 to UTF-8 blocks with the same shuffles: each unit's form is
@@ -678,6 +709,7 @@ template <typename Blocks> std::size_t utf8_to_utf16_with(char16_t* out, const c
     if (b0 == 0) break;
     if constexpr (Blocks::has_pair_blocks) {
       if (b0 - 0xC2u < 0x1Eu && Blocks::widen_pair_run(o, p)) continue;
+      if (b0 - 0xE1u < 0x0Fu && Blocks::widen_triple_run(o, p)) continue;
     }
     // Two-byte leads other than C0/C1, and three-byte leads other than E0,
     // need no test beyond their continuation bytes, each looked at only after

@@ -142,10 +142,26 @@ std::string random_utf8(std::mt19937& random, int kind) {
   // them, so that whole blocks of them meet every kind of end.
   static const char* const pairs[] = {"a", "Zz", "0123456789", "\xC3\xA9", "\xDF\xBF", "\xC2\x80"};
   static const char* const pair_stops[] = {"\x80", "\xC0\x80", "\xC1\xBF", "\xC3", "\xE2\x82\xAC", "\x01"};
+  // Kind 4: the same for three-byte characters.
+  static const char* const triples[] = {"\xE6\x97\xA5", "\xED\xA0\x80", "\xEF\xBF\xBF", "\xE1\x80\x80"};
+  static const char* const triple_stops[] = {"\xE0\x80\x8F",
+                                             "\xE0\xA0\x80",
+                                             "\xE2\x82",
+                                             "\xE2\x82"
+                                             "A",
+                                             "\xC3\xA9",
+                                             "a",
+                                             "\xF0\x9F\x98\x80",
+                                             "\xE2\xC2\x80",
+                                             "\xE2\x82"
+                                             "1"};
   std::string text;
   const int pieces = static_cast<int>(random() % 40);
   for (int i = 0; i < pieces; ++i) {
-    if (kind == 3)
+    if (kind == 4)
+      text += random() % 12 == 0 ? triple_stops[random() % (sizeof triple_stops / sizeof *triple_stops)]
+                                 : triples[random() % (sizeof triples / sizeof *triples)];
+    else if (kind == 3)
       text += random() % 24 == 0 ? pair_stops[random() % (sizeof pair_stops / sizeof *pair_stops)]
                                  : pairs[random() % (sizeof pairs / sizeof *pairs)];
     else if (kind == 2)
@@ -455,7 +471,7 @@ TEST(ConversionForms, MatchTheSequenceBySequenceModelAtEveryAlignment) {
   std::vector<char> buffer(4096);
   std::vector<char16_t> units(2048);
   for (int round = 0; round < 1500; ++round) {
-    const std::string text = random_utf8(random, round % 4);
+    const std::string text = random_utf8(random, round % 5);
     const std::u16string expected = model_utf8_to_utf16(text.c_str());
     const std::size_t offset = static_cast<std::size_t>(round % 48);
     std::memcpy(&buffer[offset], text.c_str(), text.size() + 1);
