@@ -143,12 +143,12 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word blocks read t
 struct word_blocks {
   static constexpr std::size_t width8 = 8, width16 = 4;
   static constexpr bool has_bmp_blocks = false;
-  static constexpr std::size_t bmp_room = 0;
   static std::size_t narrow_bmp_block(unsigned char*, const char16_t*) noexcept { return 0; }
   static constexpr bool has_pair_blocks = false;
   static bool widen_pair_run(char16_t*&, const unsigned char*&) noexcept { return false; }
   static bool widen_triple_run(char16_t*&, const unsigned char*&) noexcept { return false; }
-  using word = std::uint64_t __attribute__((may_alias, aligned(1)));
+  // A typedef, not an alias declaration: clang lowers the alignment only so.
+  typedef std::uint64_t word __attribute__((may_alias, aligned(1)));
   static constexpr std::uint64_t ones8 = 0x0101010101010101u, highs8 = 0x8080808080808080u;
   static constexpr std::uint64_t ones16 = 0x0001000100010001u, highs16 = 0x8000800080008000u;
 
