@@ -861,19 +861,31 @@ std::size_t utf16_to_utf8_with(char* out, std::size_t capacity, const char16_t* 
   return p;
 }
 
+#if defined(__SSE2__)
+// The whole conversions built for SSSE3, so that the block functions are
+// inlined into their loops instead of called at every run.
+PFC_SSSE3 __attribute__((flatten)) std::size_t utf8_to_utf16_ssse3(char16_t* out, const char* text) noexcept {
+  return utf8_to_utf16_with<ssse3_blocks>(out, text);
+}
+PFC_SSSE3 __attribute__((flatten)) std::size_t utf16_to_utf8_ssse3(char* out, std::size_t capacity,
+                                                                   const char16_t* text) noexcept {
+  return utf16_to_utf8_with<ssse3_narrow_blocks>(out, capacity, text);
+}
+#endif
+
 } // namespace
 
 std::size_t utf8_to_utf16_size(const char* text) noexcept { return utf8_to_utf16_size_with<fast_blocks>(text); }
 std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept {
 #if defined(__SSE2__)
-  if (has_ssse3) return utf8_to_utf16_with<ssse3_blocks>(out, text);
+  if (has_ssse3) return utf8_to_utf16_ssse3(out, text);
 #endif
   return utf8_to_utf16_with<fast_blocks>(out, text);
 }
 std::size_t utf16_to_utf8_size(const char16_t* text) noexcept { return utf16_to_utf8_size_with<fast_blocks>(text); }
 std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept {
 #if defined(__SSE2__)
-  if (has_ssse3) return utf16_to_utf8_with<ssse3_narrow_blocks>(out, capacity, text);
+  if (has_ssse3) return utf16_to_utf8_ssse3(out, capacity, text);
 #endif
   return utf16_to_utf8_with<fast_blocks>(out, capacity, text);
 }
