@@ -2,6 +2,7 @@
 #include "host/console.h"
 #include "shell/module_state.h"
 #include "shell/service.h"
+#include "support/pfc/string8.h"
 
 #include <cstring>
 

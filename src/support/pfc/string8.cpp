@@ -12,15 +12,19 @@ namespace pfc {
 // The standard variant compares against the logical size, which under its
 // policy is the allocation: 16 bytes of slack on growth, memory given back
 // only past 32 spare bytes. The fast variant leaves it all to doubling.
+template <typename Policy> std::uint32_t string8_t<Policy>::standard_size_for(std::uint32_t n) const {
+  const std::uint32_t size = storage_.size();
+  if (size < n) {
+    if (n > 0xFFFFFFFFu - 16) throw_bad_alloc(); // the slack itself would wrap
+    return n + 16;
+  }
+  return static_cast<std::uint64_t>(size) > static_cast<std::uint64_t>(n) + 32 ? n : size;
+}
+
 template <typename Policy> void string8_t<Policy>::fit(std::uint32_t n) {
   if constexpr (std::is_same_v<Policy, alloc_standard>) {
-    const std::uint32_t size = storage_.size();
-    if (size < n) {
-      if (n > 0xFFFFFFFFu - 16) throw_bad_alloc(); // the slack itself would wrap
-      storage_.set_size(n + 16);
-    } else if (static_cast<std::uint64_t>(size) > static_cast<std::uint64_t>(n) + 32) {
-      storage_.set_size(n);
-    }
+    const std::uint32_t size = standard_size_for(n);
+    if (size != storage_.size()) storage_.set_size(size);
   } else {
     storage_.set_size(n);
   }
@@ -150,14 +154,16 @@ void string8_t<Policy>::end_fill(std::uint32_t at, std::uint32_t written, bool m
 
 template <typename Policy> void string8_t<Policy>::take_text(string8_t<alloc_doubling>& from) {
   const std::uint32_t n = from.used_length_;
-  const std::uint32_t size = storage_.size();
   // Where assign_text would keep this block (or needs none) it copies.
   if constexpr (std::is_same_v<Policy, alloc_standard>) {
-    if (n != 0 && n <= 0xFFFFFFFFu - 17 && (size < n + 1 || static_cast<std::uint64_t>(size) > std::uint64_t{n} + 33)) {
-      storage_.adopt(from.storage_, size < n + 1 ? n + 17 : n + 1);
-      used_length_ = n;
-      from.used_length_ = 0;
-      return;
+    if (n != 0 && n != 0xFFFFFFFFu) {
+      const std::uint32_t size = standard_size_for(n + 1);
+      if (size != storage_.size()) {
+        storage_.adopt(from.storage_, size);
+        used_length_ = n;
+        from.used_length_ = 0;
+        return;
+      }
     }
   }
   assign_text(from.text_ptr(), infinite_length);

@@ -82,6 +82,10 @@ private:
   bool overlaps(const char* text) const noexcept;
   void append_text_unaliased(const char* text, std::uint32_t max_len);
   void assign_text_unaliased(const char* text, std::uint32_t max_len);
+  // The standard policy's block size for a need of n bytes: the need plus 16
+  // when the block is too small, the need alone when more than 32 bytes would
+  // stand empty, else the size it has.
+  std::uint32_t standard_size_for(std::uint32_t n) const;
   void fit(std::uint32_t n);
   char* make_room(std::uint32_t at, std::uint32_t n);
   void end_fill(std::uint32_t at, std::uint32_t written, bool may_hold_zero) noexcept;
