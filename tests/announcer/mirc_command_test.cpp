@@ -135,6 +135,14 @@ TEST(CommandBlock, HoldsTheWholeCommandWhenItFits) {
   EXPECT_EQ(full.taken, 2047u);
   EXPECT_EQ(full.units[2047], 0);
   EXPECT_EQ(full.units[2048], u'#');
+  // One unit more, or a pair whose second half would be the 2048th unit: cut,
+  // and nothing written past the block.
+  for (const std::string& last : {std::string("b"), std::string("\xF0\x9F\x8E\xB5")}) {
+    const filled_block over(std::string(2047 - last.size() / 4, 'a') + last);
+    EXPECT_EQ(over.written, 2047u - last.size() / 4);
+    EXPECT_EQ(over.taken, 2047u - last.size() / 4);
+    EXPECT_EQ(over.units[2048], u'#');
+  }
 }
 
 // Every alignment of one- and two-unit characters across the end of the
