@@ -11,6 +11,9 @@ case_name=$1 bin=$2 work=$3
 root=$(CDPATH= cd -- "$(dirname -- "$0")/../.." && pwd)
 channel="#chirp"
 nick=chirp
+# A fourth argument names the mIRC stand-in's folder when it is not the
+# player's (x64-playlist: the 32-bit stand-in beside the 64-bit player).
+mirc_bin=${4:-$bin}
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -45,7 +48,7 @@ wait_for() {
 
 start_mirc() {
   port=$(cat "$work/irc/port")
-  "$root/tools/wine-run" "$bin/mirc-standin.exe" --out "$(win "$work/mirc.out")" --log "$(win "$work/mirc.log")" \
+  "$root/tools/wine-run" "$mirc_bin/mirc-standin.exe" --out "$(win "$work/mirc.out")" --log "$(win "$work/mirc.log")" \
     --ready-file "$(win "$work/mirc.ready")" --irc "127.0.0.1:$port" --nick "$nick" --channel "$channel" \
     --retry-ms 200 --retry-max-ms 800 "$@" </dev/null >/dev/null 2>"$work/mirc.err" &
   mirc_pid=$!
@@ -84,6 +87,19 @@ expect_channel_matches() {
 "$root/tools/irc-peers" start "$work/irc" "$channel" >/dev/null
 
 case $case_name in
+x64-playlist)
+  # The 64-bit player and component hand the playlist to the 32-bit mIRC.
+  for f in "$bin/corvane-host.exe:x86-64" "$bin/cor_chirpline.dll:x86-64" "$mirc_bin/mirc-standin.exe:i386"; do
+    x86_64-w64-mingw32-objdump -f "${f%:*}" | grep -q "file format pei-${f##*:}\$" || fail "${f%:*} is not ${f##*:}"
+  done
+  start_mirc
+  play "$root/samples/playlist.txt"
+  expect_said_count 5
+  LC_ALL=C awk -f "$root/tests/irc/expected_commands.awk" "$root/samples/playlist.txt" | cmp -s - "$work/mirc.out" ||
+    fail "mIRC did not receive exactly the announced commands"
+  expect_channel_matches "$root/samples/playlist.txt"
+  grep -q "$(printf 'J\303\263ga - Homogenic')" "$work/said" || fail "non-ASCII title not byte-exact"
+  ;;
 playlist)
   start_mirc
   play "$root/samples/playlist.txt"
