@@ -94,11 +94,12 @@ x64-playlist)
   done
   start_mirc
   play "$root/samples/playlist.txt"
-  expect_said_count 5
+  expect_said_count 6
   LC_ALL=C awk -f "$root/tests/irc/expected_commands.awk" "$root/samples/playlist.txt" | cmp -s - "$work/mirc.out" ||
     fail "mIRC did not receive exactly the announced commands"
   expect_channel_matches "$root/samples/playlist.txt"
   grep -q "$(printf 'J\303\263ga - Homogenic')" "$work/said" || fail "non-ASCII title not byte-exact"
+  grep -q "$(printf 'Chiquitita \360\237\216\265 - Voulez-Vous')" "$work/said" || fail "a title beyond the BMP not byte-exact"
   ;;
 playlist)
   start_mirc
