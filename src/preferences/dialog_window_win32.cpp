@@ -1,5 +1,7 @@
 #include "preferences/dialog_window_win32.h"
 
+#include <utility>
+
 // One list for the module, one lock around it; entries are the objects
 // themselves, so entering needs no allocation.
 struct dialog_creation_list {
@@ -86,21 +88,13 @@ void dialog_window_win32::on_final_message(HWND) {}
 void dialog_window_win32::on_stray_exception(std::exception_ptr) noexcept {}
 
 HWND dialog_window_win32::create_dialog(HINSTANCE module, int template_id, HWND parent) {
-  const own_call call(*this);
+  const deferred_failure::own_call call(failures_);
   const creation_entry entry(this);
   return CreateDialogParamW(module, MAKEINTRESOURCEW(template_id), parent, start_dialog_procedure, 0);
 }
 
 void dialog_window_win32::keep_failure(std::exception_ptr failure) noexcept {
-  if (own_calls_ == 0) {
-    on_stray_exception(std::move(failure));
-  } else if (!pending_) {
-    pending_ = std::move(failure);
-  }
-}
-
-void dialog_window_win32::rethrow_pending() {
-  if (pending_) std::rethrow_exception(std::exchange(pending_, nullptr));
+  if (!failures_.keep(failure)) on_stray_exception(std::move(failure));
 }
 
 INT_PTR CALLBACK dialog_window_win32::start_dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -3,10 +3,11 @@
 // message cannot carry the object; the object waits in a per-thread "being
 // created" list until that first message binds the two.
 #pragma once
+#include "preferences/deferred_failure.h"
+
 #include <windows.h>
 
 #include <exception>
-#include <utility>
 
 class dialog_window_win32 {
 public:
@@ -33,22 +34,9 @@ protected:
   // when no window came into being; the thread's last error then says why.
   HWND create_dialog(HINSTANCE module, int template_id, HWND parent);
 
-  // Marks a call of the object's own that makes the platform send the window
-  // messages (creation, setting a control). An exception thrown while such a
-  // message is handled waits until that platform call has returned, and the
-  // object's call raises it (rethrow_pending).
-  class own_call {
-  public:
-    explicit own_call(dialog_window_win32& window) noexcept : window_(window) { ++window_.own_calls_; }
-    ~own_call() { --window_.own_calls_; }
-    own_call(const own_call&) = delete;
-    own_call& operator=(const own_call&) = delete;
-
-  private:
-    dialog_window_win32& window_;
-  };
-  void rethrow_pending();
-  bool has_pending() const noexcept { return static_cast<bool>(pending_); }
+  // Failures of the messages the platform delivered during one of our own
+  // calls, kept until that call returns.
+  deferred_failure& failures() noexcept { return failures_; }
 
   // An exception from a message the platform delivered on its own (the host's
   // message loop, a user's click): no call of ours can carry it to anyone.
@@ -69,8 +57,7 @@ private:
   HWND window_ = nullptr;
   const current_message* current_ = nullptr;
   bool destroyed_ = false;
-  std::exception_ptr pending_;
-  int own_calls_ = 0;
+  deferred_failure failures_;
   // Entry in the "being created" list while create_dialog runs.
   DWORD creating_thread_ = 0;
   dialog_window_win32* next_creating_ = nullptr;

@@ -1,46 +1,35 @@
-// The settings page instance: a dialog from template IDD_SETTINGS_PAGE whose
-// controls are the check box and the pattern field, driven by
-// preferences_dialog_logic.
+// The settings page instance the host holds: it keeps the host's listener,
+// owns the dialog window and the page's logic, and answers the host's calls
+// with that logic.
 #pragma once
 #include "host/preferences.h"
-#include "preferences/dialog_controls.h"
-#include "preferences/dialog_window_win32.h"
 #include "preferences/preferences_dialog_logic.h"
+#include "preferences/settings_dialog_win32.h"
+#include "shell/service.h"
 
-class CMyPreferences : public dialog_window_win32,
-                       public preferences_page_instance,
-                       private dialog_controls,
-                       public preferences_dialog_logic {
+class CMyPreferences : public preferences_page_instance {
 public:
-  // Takes its own reference to listener.
+  // Takes its own reference to listener, which must not be null.
   explicit CMyPreferences(page_state_listener* state_listener);
 
   // true only for preferences_page_instance.
   bool query_class(service_base*& out_ref, const guid& class_guid) override;
-  std::uint32_t state_flags() override { return preferences_dialog_logic::state_flags(); }
-  void apply_changes() override { preferences_dialog_logic::apply_changes(); }
-  void reset_to_defaults() override { preferences_dialog_logic::reset_to_defaults(); }
+  std::uint32_t state_flags() override { return logic_.state_flags(); }
+  void apply_changes() override { logic_.apply_changes(); }
+  void reset_to_defaults() override { logic_.reset_to_defaults(); }
 
 protected:
   // Creates the dialog window, filled, as a child of parent; raises
   // exception_win32 (or what the filling raised) when that fails.
-  void create(window_handle_t parent);
+  void create(window_handle_t parent) { dialog_.create(static_cast<HWND>(parent), logic_); }
+  // Null until the window exists and again once it is gone.
+  window_handle_t hwnd() const noexcept { return dialog_.hwnd(); }
   // The host destroys the window before its last release; if it did not,
-  // the window goes here, while the object can still answer its messages.
-  ~CMyPreferences() override;
-
-  bool process_window_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result,
-                              DWORD map_id) override;
-  // A failure while the host's message loop ran the page (the listener
-  // raising on a user's click) goes to the console.
-  void on_stray_exception(std::exception_ptr failure) noexcept override;
+  // the window goes here, while the logic can still answer its messages.
+  ~CMyPreferences() { dialog_.destroy(); }
 
 private:
-  bool window_exists() override { return hwnd() != nullptr; }
-  void set_item_text(int id, const char16_t* text) override;
-  void check_button(int id, std::uint32_t state) override;
-  std::uint32_t is_button_checked(int id) override;
-  void* find_item(int id) override;
-  std::uint32_t item_text_length(void* item) override;
-  std::uint32_t read_item_text(void* item, char16_t* buffer, std::uint32_t capacity) override;
+  service_ptr_t<page_state_listener> listener;
+  settings_dialog_win32 dialog_;
+  preferences_dialog_logic logic_;
 };

@@ -13,12 +13,6 @@ std::uint32_t checked_count(std::size_t count) {
 }
 } // namespace
 
-preferences_dialog_logic::preferences_dialog_logic(dialog_controls& controls, page_state_listener* listener_ref)
-    : controls_(controls) {
-  listener_ref->add_ref();
-  listener = service_ptr_t<page_state_listener>::adopt(listener_ref);
-}
-
 namespace {
 pfc::storage_t<char16_t, pfc::alloc_standard> as_utf16(const char* utf8) {
   pfc::storage_t<char16_t, pfc::alloc_standard> wide;
@@ -40,7 +34,7 @@ std::uint32_t preferences_dialog_logic::init_controls() {
   return 0;
 }
 
-void preferences_dialog_logic::control_changed() { listener->notify_state_change(); }
+void preferences_dialog_logic::control_changed() { listener_.notify_state_change(); }
 
 pattern_field_text preferences_dialog_logic::read_pattern_field() {
   pattern_field_text text;
@@ -89,7 +83,7 @@ void preferences_dialog_logic::apply_changes() {
   pattern.assign_text(field_as_utf8().data(), pfc::infinite_length);
   cfg_enabled.value = enabled;
   cfg_title_pattern.swap(pattern);
-  listener->notify_state_change();
+  listener_.notify_state_change();
 }
 
 void preferences_dialog_logic::reset_to_defaults() {
@@ -103,5 +97,5 @@ void preferences_dialog_logic::reset_to_defaults() {
   cfg_title_pattern.swap(pattern);
   controls_.check_button(IDC_SEND_ENABLED, 1);
   controls_.set_item_text(IDC_TITLE_PATTERN, shown.data());
-  listener->notify_state_change();
+  listener_.notify_state_change();
 }

@@ -1,11 +1,11 @@
 // What the settings page does with its two controls: fill them from the
-// settings, tell the host of every change, compare, apply and reset. It keeps
-// no copy of the settings; it reads and writes cfg_enabled and
-// cfg_title_pattern directly.
+// settings, tell the host's listener of every change, compare, apply and
+// reset. It keeps no copy of the settings; it reads and writes cfg_enabled
+// and cfg_title_pattern directly. It knows the controls only through
+// dialog_controls, so it runs with or without a window.
 #pragma once
 #include "host/preferences.h"
 #include "preferences/dialog_controls.h"
-#include "shell/service.h"
 #include "support/pfc/storage.h"
 
 #include <cstdint>
@@ -17,10 +17,11 @@ struct pattern_field_text {
   const char16_t* c_str() const noexcept { return length == 0 ? u"" : units.data(); }
 };
 
-class preferences_dialog_logic {
+class preferences_dialog_logic final {
 public:
-  // Takes its own reference to listener, which must not be null.
-  preferences_dialog_logic(dialog_controls& controls, page_state_listener* state_listener);
+  // Both must outlive the logic.
+  preferences_dialog_logic(dialog_controls& controls, page_state_listener& listener) noexcept
+      : controls_(controls), listener_(listener) {}
   preferences_dialog_logic(const preferences_dialog_logic&) = delete;
   preferences_dialog_logic& operator=(const preferences_dialog_logic&) = delete;
 
@@ -36,15 +37,11 @@ public:
   void reset_to_defaults();
   pattern_field_text read_pattern_field();
 
-protected:
-  ~preferences_dialog_logic() = default;
-
-  service_ptr_t<page_state_listener> listener;
-
 private:
   void show_pattern(const char* utf8);
   bool box_checked();
   pfc::storage_t<char, pfc::alloc_standard> field_as_utf8();
 
   dialog_controls& controls_;
+  page_state_listener& listener_;
 };

@@ -1,11 +1,14 @@
 // What the mIRC stand-in makes of a command and how it puts it on the wire:
 // mIRC's edit-box rules, IRC's line limit and the flood gate's pace.
 #include "command_interpreter.h"
+#include "flood_gate.h"
 #include "irc_line.h"
+#include "irc_outbox.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -109,6 +112,56 @@ TEST(FloodGate, ABurstThenOneLinePerInterval) {
     gate.take(now);
   }
   EXPECT_EQ(gate.wait_ms(now), 250u);
+}
+
+// When each line of outbox leaves, on a clock that moves only as far as the
+// outbox says the next line must wait: "time message".
+std::vector<std::string> departures(irc_outbox& outbox, unsigned long long now) {
+  std::vector<std::string> out;
+  for (int rounds = 0; !outbox.empty() && rounds < 100; ++rounds) {
+    for (outgoing_line line; outbox.take_due(now, line);)
+      out.push_back(std::to_string(now) + " " + line.message);
+    now += outbox.wait_ms(now);
+  }
+  return out;
+}
+
+TEST(FloodGate, QueuedLinesLeaveInOrderAtThePaceAndNoneIsDropped) {
+  irc_outbox outbox(3, 250);
+  for (const char* line : {"a", "b", "c", "d", "e", "f"})
+    outbox.push({line, true, false});
+  EXPECT_EQ(departures(outbox, 1000),
+            (std::vector<std::string>{"1000 a", "1000 b", "1000 c", "1250 d", "1500 e", "1750 f"}));
+  EXPECT_TRUE(outbox.empty());
+}
+
+TEST(FloodGate, UnprotectedLinesTakeNoCreditYetNeverOvertake) {
+  irc_outbox outbox(1, 1000);
+  outbox.push({"first", true, false});
+  outbox.push({"second", true, false});
+  outbox.push({"unprotected", false, false});
+  outbox.push({"third", true, false});
+  const std::vector<std::string> left = departures(outbox, 0);
+  EXPECT_EQ(left, (std::vector<std::string>{"0 first", "1000 second", "1000 unprotected", "2000 third"}));
+}
+
+TEST(FloodGate, ANewConnectionGetsTheWholeBurstAndLostLinesAreAllReported) {
+  irc_outbox outbox(2, 1000);
+  for (const char* line : {"a", "b", "c", "d"})
+    outbox.push({line, true, false});
+  outgoing_line line;
+  ASSERT_TRUE(outbox.take_due(0, line));
+  ASSERT_TRUE(outbox.take_due(0, line));
+  EXPECT_FALSE(outbox.take_due(0, line));
+  EXPECT_EQ(outbox.wait_ms(0), 1000u);
+  outbox.restart_gate();
+  EXPECT_EQ(outbox.wait_ms(0), 0u);
+  ASSERT_TRUE(outbox.take_due(0, line));
+  EXPECT_EQ(line.message, "c");
+  const std::deque<outgoing_line> lost = outbox.take_all();
+  ASSERT_EQ(lost.size(), 1u);
+  EXPECT_EQ(lost.front().message, "d");
+  EXPECT_TRUE(outbox.empty());
 }
 
 } // namespace

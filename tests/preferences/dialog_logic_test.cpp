@@ -1,7 +1,9 @@
 // The settings page's logic against stand-in controls that behave like the
 // platform's: a check box with states 0/1/2 and an edit field that reports
-// its own changes, as the real edit control sends EN_CHANGE.
+// its own changes, as the real edit control sends EN_CHANGE. Then how a
+// failure inside a notification waits for the page's own call to raise it.
 #include "allocation_probe.h"
+#include "preferences/deferred_failure.h"
 #include "preferences/preferences_dialog_logic.h"
 #include "preferences/preferences_resource.h"
 #include "preferences_fakes.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 
@@ -49,11 +52,6 @@ public:
   std::function<void()> on_field_change;
 };
 
-class page_logic final : public preferences_dialog_logic {
-public:
-  page_logic(dialog_controls& c, page_state_listener* l) : preferences_dialog_logic(c, l) {}
-};
-
 class DialogLogic : public testing::Test {
 public:
   DialogLogic() {
@@ -62,22 +60,12 @@ public:
   scoped_fake_host host;
   fake_listener listener;
   fake_controls controls;
-  page_logic logic{controls, &listener};
+  preferences_dialog_logic logic{controls, listener};
 };
 
 std::string pattern() { return cfg_title_pattern.text_ptr(); }
 
 } // namespace
-
-TEST_F(DialogLogic, HoldsItsOwnListenerReference) {
-  EXPECT_EQ(listener.count, 2);
-  fake_listener other;
-  {
-    page_logic second(controls, &other);
-    EXPECT_EQ(other.count, 2);
-  }
-  EXPECT_EQ(other.count, 1) << "given back when the page goes";
-}
 
 TEST_F(DialogLogic, OpensWithTheStoredSettingsAndNoChange) {
   EXPECT_EQ(logic.init_controls(), 0u);
@@ -211,7 +199,7 @@ TEST_F(DialogLogic, ReadPatternField) {
 // controls differ from the stored settings: a refusal leaves settings,
 // controls, listener and state exactly as they were; the first run with
 // nothing refused completes. Returns how many refusals it took.
-unsigned refuse_each_allocation(DialogLogic& t, void (*op)(page_logic&)) {
+unsigned refuse_each_allocation(DialogLogic& t, void (*op)(preferences_dialog_logic&)) {
   for (unsigned k = 1; k < 20; ++k) {
     cfg_enabled.value = 0;
     cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);
@@ -243,14 +231,14 @@ unsigned refuse_each_allocation(DialogLogic& t, void (*op)(page_logic&)) {
 }
 
 TEST_F(DialogLogic, AllocationFailureWhileApplyingKeepsBothOldSettings) {
-  EXPECT_GE(refuse_each_allocation(*this, [](page_logic& l) { l.apply_changes(); }), 3u);
+  EXPECT_GE(refuse_each_allocation(*this, [](preferences_dialog_logic& l) { l.apply_changes(); }), 3u);
   EXPECT_EQ(cfg_enabled.value, 1u);
   EXPECT_EQ(pattern(), "typed \xC3\xA9");
   EXPECT_EQ(logic.state_flags(), 8u);
 }
 
 TEST_F(DialogLogic, AllocationFailureWhileResettingChangesNothing) {
-  EXPECT_GE(refuse_each_allocation(*this, [](page_logic& l) { l.reset_to_defaults(); }), 2u);
+  EXPECT_GE(refuse_each_allocation(*this, [](preferences_dialog_logic& l) { l.reset_to_defaults(); }), 2u);
   EXPECT_EQ(cfg_enabled.value, 1u);
   EXPECT_EQ(pattern(), "%title% - %album%");
   EXPECT_EQ(controls.field, u"%title% - %album%");
@@ -258,8 +246,48 @@ TEST_F(DialogLogic, AllocationFailureWhileResettingChangesNothing) {
 }
 
 TEST_F(DialogLogic, AllocationFailureWhileFillingLeavesTheControlsUntouched) {
-  EXPECT_GE(refuse_each_allocation(*this, [](page_logic& l) { l.init_controls(); }), 1u);
+  EXPECT_GE(refuse_each_allocation(*this, [](preferences_dialog_logic& l) { l.init_controls(); }), 1u);
   EXPECT_EQ(controls.field, u"%artist%");
   EXPECT_EQ(controls.box, 0u);
   EXPECT_EQ(logic.state_flags(), 8u);
+}
+
+namespace {
+std::exception_ptr failure(const char* what) { return std::make_exception_ptr(std::runtime_error(what)); }
+} // namespace
+
+// A notification that fails while the page sets a control: the setting call
+// raises the first cause, once; later calls raise nothing of it.
+TEST(DeferredFailure, TheOwnCallRaisesTheFirstFailureOnce) {
+  deferred_failure failures;
+  {
+    const deferred_failure::own_call call(failures);
+    EXPECT_TRUE(failures.keep(failure("listener failed")));
+    EXPECT_TRUE(failures.keep(failure("what followed")));
+  }
+  ASSERT_TRUE(failures.has_pending());
+  try {
+    failures.rethrow_pending();
+    FAIL() << "nothing raised";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "listener failed");
+  }
+  EXPECT_FALSE(failures.has_pending());
+  EXPECT_NO_THROW(failures.rethrow_pending());
+}
+
+// A failure of a message the host's loop delivered belongs to no call of
+// ours: kept, it would be raised by the next unrelated reset or apply.
+TEST(DeferredFailure, OutsideEveryOwnCallTheFailureIsHandedBack) {
+  deferred_failure failures;
+  EXPECT_FALSE(failures.keep(failure("user edit")));
+  EXPECT_FALSE(failures.has_pending());
+  {
+    const deferred_failure::own_call outer(failures);
+    { const deferred_failure::own_call inner(failures); }
+    EXPECT_TRUE(failures.keep(failure("inside the outer call"))) << "the outer call still runs";
+  }
+  EXPECT_THROW(failures.rethrow_pending(), std::runtime_error);
+  EXPECT_FALSE(failures.keep(failure("after both calls")));
+  EXPECT_FALSE(failures.has_pending());
 }

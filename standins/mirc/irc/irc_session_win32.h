@@ -1,29 +1,23 @@
-// One connection to an IRC server, kept on its own thread so the window that
-// receives mIRC's messages answers at once: it registers, joins one channel,
-// answers PING, sends queued lines at the flood gate's pace, and after a lost
-// connection retries with a growing wait. Lines that cannot go out are
+// The stand-in's IRC client: one connection at a time, kept on its own thread
+// so the window that receives mIRC's messages answers at once. It registers
+// and joins one channel (irc_registration), sends handed-in lines at the
+// flood gate's pace (irc_outbox), and after a lost connection connects again
+// after a growing wait (reconnect_backoff). Lines that cannot go out are
 // reported as not delivered, never dropped in silence.
 #pragma once
+#include "irc_outbox.h"
+#include "irc_registration.h"
+#include "irc_settings.h"
 #include "owned_handle_win32.h"
 
-#include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
-struct irc_settings {
-  std::string host;
-  unsigned short port = 0;
-  std::string nick;
-  std::string channel;
-  unsigned long flood_burst = 4;
-  unsigned long flood_interval_ms = 1000;
-  unsigned long retry_ms = 1000;      // first wait after a lost connection
-  unsigned long retry_max_ms = 30000; // the wait doubles up to this
-};
+class irc_connection;
 
 class irc_session {
 public:
@@ -37,22 +31,24 @@ public:
   void submit(std::string message, bool flood, bool quit);
 
 private:
-  struct queued {
-    std::string message;
-    bool flood;
-    bool quit;
-  };
   enum class state { connecting, joined, waiting, quit };
   void run() noexcept;
+  // One connection from connect to its end; true when it had joined the channel.
   bool talk();
+  // How long to wait for the server or a new line before looking again.
+  unsigned long wait_timeout(bool joined, unsigned long long registration_deadline);
+  // False when a line could not be sent.
+  bool follow(const std::vector<irc_step>& steps, irc_connection& connection);
+  bool send_due_lines(irc_connection& connection, const std::string& relay_prefix);
   // Lines queued when the connection ends are reported, not kept.
   void set_state(state s);
+  void report_not_delivered(const char* why, const std::deque<outgoing_line>& lines);
 
   irc_settings settings_;
   std::function<void(const std::string&)> report_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<queued> queue_;
+  irc_outbox outbox_;
   bool stopping_ = false;
   state state_ = state::connecting;
   bool quit_ = false; // left on purpose: no reconnecting (session thread only)

@@ -1,0 +1,33 @@
+// What mIRC does with message 1224, as the stand-in does it: wait if it plays
+// a hung mIRC, refuse what mIRC would not run, read the command from the
+// block the message names, record it and, with an IRC session, run it there.
+#pragma once
+#include "irc_session_win32.h"
+#include "standin_options.h"
+#include "standin_output_win32.h"
+
+#include <windows.h>
+
+class command_handler {
+public:
+  // session: null without an IRC connection. All three outlive the handler.
+  command_handler(const standin_options& options, standin_output& output, irc_session* session) noexcept
+      : options_(options), output_(output), session_(session) {}
+  command_handler(const command_handler&) = delete;
+  command_handler& operator=(const command_handler&) = delete;
+
+  // Message 1224: 1 when the command ran, 0 when it was refused.
+  LRESULT run_command(WPARAM method, LPARAM index);
+  // Another message of mIRC's range: refused, answered 0.
+  LRESULT refuse_message(UINT message);
+
+private:
+  void hang_if_asked();
+  void run_on_irc(const std::string& text, unsigned long method);
+
+  const standin_options& options_;
+  standin_output& output_;
+  irc_session* session_;
+  unsigned long handled_ = 0;
+  unsigned long recorded_ = 0;
+};

@@ -1,0 +1,25 @@
+// The mIRC stand-in's command line: what it records where, how it plays a
+// slow or unwilling mIRC, the shape of its windows and its IRC connection.
+#pragma once
+#include "irc_settings.h"
+
+#include <string>
+
+struct standin_options {
+  std::wstring class_name = L"mIRC";
+  std::wstring out_path;
+  std::wstring trace_path;
+  std::wstring ready_path;
+  unsigned long hang_ms = 0;
+  unsigned long hang_count = 0; // 0: every command hangs
+  bool interface_off = false;
+  unsigned long count = 0; // 0: run until closed
+  std::wstring shape = L"full";
+  std::wstring log_path;
+  irc_settings session; // no host: no IRC connection
+};
+
+void print_standin_help();
+// Returns 0 to go on, -1 once --help is answered, or the exit status 2 after
+// saying on standard error what is wrong.
+int parse_standin_options(int argc, wchar_t** argv, standin_options& options);
