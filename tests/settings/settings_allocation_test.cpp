@@ -1,8 +1,8 @@
 // Every allocation made while loading or saving is made to fail in turn: the
 // failure must reach the caller as "bad allocation", no variable may hold a
 // half-made value, and nothing may leak (the sanitizer build checks leaks).
+#include "allocation_hook.h"
 #include "settings_test_support.h"
-#include "support/pfc/memory.h"
 
 #include <vector>
 
