@@ -53,7 +53,7 @@ int usage(bool asked = false) {
 
 // One line naming what is wrong, exit status 2.
 int bad_command_line(const char* what, const std::wstring& detail = std::wstring()) {
-  std::fprintf(stderr, "mirc-send: %s%ls (try --help)\n", what, detail.c_str());
+  std::fprintf(stderr, "mirc-send: %s%ls\n", what, detail.c_str());
   return 2;
 }
 
