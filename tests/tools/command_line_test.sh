@@ -109,6 +109,10 @@ else
   expect_help "$w" "$bin/corvane-host.exe" --help
   expect_bad "unknown command 'frob'" "$w" "$bin/corvane-host.exe" frob
   expect_bad "--dll needs a value" "$w" "$bin/corvane-host.exe" --dll
+  expect_bad "unknown option --frob" "$w" "$bin/corvane-host.exe" --frob
+  expect_bad "play needs PLAYLIST" "$w" "$bin/corvane-host.exe" play
+  expect_bad "x.txt is one too many" "$w" "$bin/corvane-host.exe" play a.txt x.txt
+  expect_bad "info takes no arguments; junk is one too many" "$w" "$bin/corvane-host.exe" info junk
 fi
 echo "$checked command lines checked, $failures failed"
 [ $failures -eq 0 ]
