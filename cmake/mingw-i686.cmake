@@ -1,4 +1,5 @@
-# Cross build: the real PE32 component and everything that runs under Wine.
+# Cross build for 32-bit players: the PE32 component and everything that runs
+# under Wine, the mIRC stand-in included (mIRC is a 32-bit program).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

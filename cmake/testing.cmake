@@ -12,7 +12,16 @@ else()
   find_package(GTest REQUIRED)
 endif()
 
-# chirpline_test(name SOURCES ... LIBS ... [LABELS ...])
+# The 64-bit tree's tests carry a suffix: tools/test runs both trees' tests in
+# one CTest run, where the names must say which build failed.
+if(CHIRPLINE_WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(CHIRPLINE_TEST_SUFFIX _x64)
+else()
+  set(CHIRPLINE_TEST_SUFFIX "")
+endif()
+
+# chirpline_test(name SOURCES ... LIBS ... [LABELS ...]): the CTest test is
+# name${CHIRPLINE_TEST_SUFFIX}.
 function(chirpline_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -20,9 +29,9 @@ function(chirpline_test name)
   if(CHIRPLINE_WIN32)
     add_dependencies(${name} runtime_dlls)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
+  add_test(NAME ${name}${CHIRPLINE_TEST_SUFFIX} COMMAND ${name})
   if(T_LABELS)
-    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    set_tests_properties(${name}${CHIRPLINE_TEST_SUFFIX} PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()
 

@@ -4,6 +4,7 @@
 // block-and-message round trip with no component, the platform's floor.
 //
 // usage: announce-latency [TRACKS]   (default 1000; run under Wine with a display)
+#include "announcer/mirc_interface.h"
 #include "bench_component_win32.h"
 #include "test_programs_win32.h"
 
@@ -25,16 +26,17 @@ BOOL CALLBACK find_mirc(HWND window, LPARAM found) {
 }
 
 // The same platform work as the component, written plainly: no host, no
-// title, no console.
+// title, no console; the system's own conversion to UTF-16.
 bool bare_round_trip(const char* command) {
-  HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"mIRC");
+  HANDLE section =
+      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, mirc_interface::block_size, L"mIRC");
   if (!section) return false;
   void* view = MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
   if (!view) {
     CloseHandle(section);
     return false;
   }
-  std::memcpy(view, command, std::strlen(command) + 1);
+  MultiByteToWideChar(CP_UTF8, 0, command, -1, static_cast<wchar_t*>(view), mirc_interface::block_units);
   UnmapViewOfFile(view);
   HWND mirc = nullptr;
   EnumDesktopWindows(nullptr, find_mirc, reinterpret_cast<LPARAM>(&mirc));
@@ -42,7 +44,12 @@ bool bare_round_trip(const char* command) {
   bool sent = false;
   if (mirc) {
     HWND target = GetWindow(FindWindowExW(mirc, nullptr, L"MDIClient", nullptr), GW_CHILD);
-    sent = target && SendMessageTimeoutW(target, WM_USER + 200, 5, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 3000, &answer);
+    constexpr WPARAM method =
+        mirc_interface::method_as_typed | mirc_interface::method_flood_protection | mirc_interface::method_unicode;
+    sent = target &&
+           SendMessageTimeoutW(target, mirc_interface::command_message, method, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 3000,
+                               &answer) &&
+           answer == 1;
   }
   CloseHandle(section);
   return sent;

@@ -1,5 +1,6 @@
 #include "announcer/mirc_command.h"
 #include "support/pfc/exceptions.h"
+#include "support/utf8_convert.h"
 
 #include <cstring>
 
@@ -14,19 +15,6 @@ constexpr char broken_bar[] = "\xC2\xA6"; // U+00A6, shown in place of '|'
 
 bool is_control_byte(unsigned char c) noexcept { return c < 0x20 || c == 0x7F; }
 bool is_continuation_byte(unsigned char c) noexcept { return (c & 0xC0) == 0x80; }
-
-// Bytes of the UTF-8 sequence a lead byte announces (up to the six-byte form),
-// 0 for a byte that cannot start one.
-std::uint32_t sequence_length(unsigned char lead) noexcept {
-  if (lead < 0x80) return 1;
-  if (lead < 0xC0) return 0;
-  if (lead < 0xE0) return 2;
-  if (lead < 0xF0) return 3;
-  if (lead < 0xF8) return 4;
-  if (lead < 0xFC) return 5;
-  if (lead < 0xFE) return 6;
-  return 0;
-}
 
 char* put_title_byte(char* out, unsigned char c) noexcept {
   if (c == '|') {
@@ -192,17 +180,27 @@ void build_command_text(const pfc::string_base& title, pfc::string8& out) {
   });
 }
 
-std::uint32_t command_length_for_block(const char* text, std::uint32_t length, std::uint32_t block_size) noexcept {
-  if (block_size == 0) return 0;
-  const std::uint32_t capacity = block_size - 1;
-  if (length <= capacity) return length;
-  // text[capacity] is the first byte that does not fit. If it continues a
-  // character, that character started at most five bytes earlier; only when
-  // its lead byte announces a sequence reaching past the limit is it dropped.
-  std::uint32_t start = capacity;
-  for (int back = 0; back < 5 && start > 0 && is_continuation_byte(static_cast<unsigned char>(text[start])); ++back)
-    --start;
-  const std::uint32_t width = sequence_length(static_cast<unsigned char>(text[start]));
-  if (width == 0 || start + width <= capacity) return capacity; // stray bytes: nothing whole to keep apart
-  return start;
+void describe_command_cut(const char* command, std::uint32_t length, std::uint32_t taken, pfc::string8& out) {
+  // Every byte that does not continue a sequence starts a character: exact
+  // for UTF-8, and a fair count of what a reader would see otherwise.
+  const auto characters = [command](std::uint32_t from, std::uint32_t to) {
+    std::uint32_t count = 0;
+    for (std::uint32_t i = from; i < to; ++i)
+      count += is_continuation_byte(static_cast<unsigned char>(command[i])) ? 0 : 1;
+    return count;
+  };
+  const std::uint32_t sent = characters(0, taken);
+  char digits[64];
+  std::uint32_t code_point = 0;
+  if (pfc::decode_utf8_sequence_bounded(command + taken, length - taken, code_point) == 0 || code_point == 0) {
+    out.assign_text("command cut after ", pfc::infinite_length);
+    out.append_text(pfc::format_decimal(digits, sent), pfc::infinite_length);
+    out.append_text(" characters at bytes that are not UTF-8 text", pfc::infinite_length);
+    return;
+  }
+  out.assign_text("command cut from ", pfc::infinite_length);
+  out.append_text(pfc::format_decimal(digits, sent + characters(taken, length)), pfc::infinite_length);
+  out.append_text(" to ", pfc::infinite_length);
+  out.append_text(pfc::format_decimal(digits, sent), pfc::infinite_length);
+  out.append_text(" characters to fit mIRC's shared block", pfc::infinite_length);
 }

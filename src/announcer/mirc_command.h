@@ -1,6 +1,7 @@
 // The text handed to mIRC: the announcement prefix, the title made harmless as
 // a single command line, and the cut that keeps it inside mIRC's block.
 #pragma once
+#include "announcer/mirc_interface.h"
 #include "support/pfc/string8.h"
 
 #include <cstddef>
@@ -8,9 +9,6 @@
 
 inline constexpr char announce_prefix[] = "/me is playing: ";
 inline constexpr std::uint32_t announce_prefix_length = sizeof(announce_prefix) - 1;
-
-// mIRC's shared block holds the command and its terminating zero.
-inline constexpr std::uint32_t mirc_block_size = 4096;
 
 // out = announce_prefix + title, where every '|' of the title (mIRC's command
 // separator) becomes U+00A6 and every control byte (below 0x20, and 0x7F) a
@@ -26,10 +24,10 @@ void build_command_text(const pfc::string_base& title, pfc::string8& out);
 bool title_may_need_care(const char* text, std::size_t n) noexcept;
 bool title_may_need_care_sse2(const char* text, std::size_t n) noexcept;
 
-// The longest prefix of text (length bytes) that fits in a block of
-// block_size bytes with its terminator and ends on a whole UTF-8 character.
-// Malformed UTF-8 is cut at the capacity as it stands.
-std::uint32_t command_length_for_block(const char* text, std::uint32_t length, std::uint32_t block_size) noexcept;
+// The console line for a command (length bytes of UTF-8) of which only the
+// first taken bytes went into mIRC's block: how much of it was sent, counted
+// in characters, and why the rest was not (no room, or bytes that are not UTF-8).
+void describe_command_cut(const char* command, std::uint32_t length, std::uint32_t taken, pfc::string8& out);
 
 // True when a window class name is mIRC's: "mIRC" in any letter case, with no
 // more and no fewer characters.

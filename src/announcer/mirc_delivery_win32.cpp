@@ -1,11 +1,13 @@
 // mIRC's shared-memory command interface (Win32 only): the command goes into
-// a named 4096-byte section, then message 1224 tells the first child of the
-// "MDIClient" window of the first mIRC window to run it from there.
+// a named 4096-byte section as UTF-16, then message 1224 tells the first child
+// of the "MDIClient" window of the first mIRC window to run it from there.
 #include "announcer/mirc_command.h"
 #include "announcer/mirc_delivery.h"
+#include "announcer/mirc_interface.h"
 #include "shell/console.h"
 #include "support/exception_win32.h"
 #include "support/pfc/string8.h"
+#include "support/utf8_convert.h"
 
 #include <cstring>
 #include <exception>
@@ -16,10 +18,12 @@
 
 namespace {
 
-constexpr UINT mirc_command_message = WM_USER + 200; // 1224
-constexpr WPARAM mirc_command_mode = 5;              // as typed in the edit box, with flood protection
-// mIRC reads the block named by the message's lParam: 0 is "mIRC", n is "mIRCn".
-constexpr unsigned mirc_block_names = 10;
+static_assert(mirc_interface::command_message == WM_USER + 200, "mIRC's command message");
+// As typed in the edit box, through mIRC's flood protection, from UTF-16 text:
+// mIRC 7 and later read a block without the Unicode bit in the system's code
+// page, which would garble every title that is not plain ASCII.
+constexpr WPARAM mirc_command_method =
+    mirc_interface::method_as_typed | mirc_interface::method_flood_protection | mirc_interface::method_unicode;
 
 class section_handle {
 public:
@@ -99,9 +103,10 @@ struct block_name {
 // first of "mIRC1" to "mIRC9" that does not exist yet: writing into a block we
 // did not create would clobber that program's command.
 section_handle create_block(unsigned& index) {
-  for (unsigned i = 0; i < mirc_block_names; ++i) {
+  for (unsigned i = 0; i < mirc_interface::block_names; ++i) {
     const block_name name(i);
-    HANDLE handle = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, mirc_block_size, name.wide);
+    HANDLE handle =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, mirc_interface::block_size, name.wide);
     const DWORD error = GetLastError();
     section_handle section(handle);
     if (!section) {
@@ -148,22 +153,25 @@ bool is_mirc_window(HWND window) {
   return length != 0 && mirc_class_name_matches(class_name, length);
 }
 
-// Sends the command message to the first child of mirc_window's MDIClient.
-void hand_over(HWND mirc_window, unsigned block_index) {
+enum class hand_over_outcome { answered, late, not_sent };
+
+// Sends the command message to the first child of mirc_window's MDIClient and
+// reports what mIRC made of it.
+hand_over_outcome hand_over(HWND mirc_window, unsigned block_index) {
   HWND mdi_client = FindWindowExW(mirc_window, nullptr, L"MDIClient", nullptr);
   if (mdi_client == nullptr) {
     console_error("the mIRC window has no MDIClient window; track not announced");
-    return;
+    return hand_over_outcome::not_sent;
   }
   HWND target = GetWindow(mdi_client, GW_CHILD);
   if (target == nullptr) {
     console_error("mIRC's MDIClient window has no child window; track not announced");
-    return;
+    return hand_over_outcome::not_sent;
   }
   DWORD_PTR answer = 0;
   const ULONGLONG sent_at = GetTickCount64();
-  if (SendMessageTimeoutW(target, mirc_command_message, mirc_command_mode, block_index, SMTO_BLOCK | SMTO_ABORTIFHUNG,
-                          mirc_answer_timeout_ms, &answer) == 0) {
+  if (SendMessageTimeoutW(target, mirc_interface::command_message, mirc_command_method, block_index,
+                          SMTO_BLOCK | SMTO_ABORTIFHUNG, mirc_answer_timeout_ms, &answer) == 0) {
     const DWORD error = GetLastError();
     if (error == ERROR_TIMEOUT || error == 0) {
       // The platform gives up on a window it already knows to be hung without
@@ -171,30 +179,44 @@ void hand_over(HWND mirc_window, unsigned block_index) {
       // tells the two apart.
       if (GetTickCount64() - sent_at < mirc_answer_timeout_ms / 2) {
         console_error("mIRC is not responding; track not announced");
-        return;
+        return hand_over_outcome::not_sent;
       }
       char digits[64];
       pfc::string8 message("mIRC did not answer within ");
       message.append_text(pfc::format_decimal(digits, mirc_answer_timeout_ms), pfc::infinite_length);
-      message.append_text(" ms", pfc::infinite_length);
+      message.append_text(" ms; the command stays in its shared block should mIRC run it late", pfc::infinite_length);
       console_error(message.text_ptr());
-    } else {
-      report_platform_failure("sending the command to mIRC failed", error);
+      return hand_over_outcome::late;
     }
-    return;
+    report_platform_failure("sending the command to mIRC failed", error);
+    return hand_over_outcome::not_sent;
   }
-  report_delivered();
+  // A 0 may also follow a command that ran in part (a script error), so it
+  // is reported, never sent again: a second send could announce twice.
+  if (answer == 0)
+    console_error("mIRC refused the command (its SendMessage interface may be off); track not announced");
+  else
+    report_delivered();
+  return hand_over_outcome::answered;
 }
+
+// The block of the last delivery mIRC did not answer in time. Its message may
+// still wait in mIRC's queue, and mIRC opens the block by name only when it
+// gets to it: closing the block would lose that command, or let the next
+// delivery's block take the name so that mIRC ran the next command twice. One
+// is kept at a time; it goes once mIRC has answered a later message, for mIRC
+// handles its messages in order, and at the latest when the component unloads.
+section_handle kept_block;
 
 } // namespace
 
 void deliver_command(const char* command_text) {
   unsigned block_index = 0;
-  const section_handle section = create_block(block_index);
+  section_handle section = create_block(block_index);
   if (!section) return;
 
   const std::uint32_t length = pfc::bounded_length(command_text, pfc::infinite_length);
-  const std::uint32_t fitted = command_length_for_block(command_text, length, mirc_block_size);
+  std::size_t taken = 0;
   {
     const mapped_view view(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
     if (!view) {
@@ -203,27 +225,29 @@ void deliver_command(const char* command_text) {
       report_platform_failure(what.text_ptr(), GetLastError());
       return;
     }
-    std::memcpy(view.get(), command_text, fitted);
-    view.get()[fitted] = '\0';
+    // The view starts on a page boundary, so it is aligned for UTF-16 units.
+    pfc::utf8_to_utf16_fitted(reinterpret_cast<char16_t*>(view.get()), mirc_interface::block_units, command_text,
+                              taken);
   } // unmapped before anything below can raise
 
-  if (fitted < length) {
-    char from[64], to[64];
-    pfc::string8 message("command cut from ");
-    message.append_text(pfc::format_decimal(from, length), pfc::infinite_length);
-    message.append_text(" to ", pfc::infinite_length);
-    message.append_text(pfc::format_decimal(to, fitted), pfc::infinite_length);
-    message.append_text(" bytes to fit mIRC's shared block", pfc::infinite_length);
+  if (taken < length) {
+    pfc::string8 message;
+    describe_command_cut(command_text, length, static_cast<std::uint32_t>(taken), message);
     console_info(message.text_ptr());
   }
 
   bool found = false;
+  hand_over_outcome outcome = hand_over_outcome::not_sent;
   for_each_desktop_window([&](HWND window) {
     if (!is_mirc_window(window)) return true;
     found = true;
     console_info("found mirc window");
-    hand_over(window, block_index);
+    outcome = hand_over(window, block_index);
     return false; // only the first mIRC gets the command
   });
+  if (outcome == hand_over_outcome::late)
+    kept_block = std::move(section);
+  else if (outcome == hand_over_outcome::answered)
+    kept_block = section_handle();
   if (!found) console_error("no mIRC window found; track not announced");
 }

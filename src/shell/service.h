@@ -79,6 +79,7 @@ inline bool service_hand_out(service_base* self, service_base*& out_ref) {
 // table, next, class identifier, each one pointer wide.
 static_assert(sizeof(service_factory_base) == 3 * sizeof(void*), "factory node is three pointers");
 static_assert(sizeof(void*) != 4 || sizeof(service_factory_base) == 12, "factory node is 12 bytes on i686");
+static_assert(sizeof(void*) != 8 || sizeof(service_factory_base) == 24, "factory node is 24 bytes on x86-64");
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
 static_assert(offsetof(service_factory_base, next) == sizeof(void*), "next follows the table");

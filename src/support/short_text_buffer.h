@@ -35,3 +35,5 @@ static_assert(offsetof(short_text_buffer, length) == sizeof(void*), "length foll
 static_assert(offsetof(short_text_buffer, chars) == sizeof(void*) + 4, "the characters follow the length");
 #pragma GCC diagnostic pop
 static_assert(sizeof(short_text_buffer::chars) == 33, "32 characters and a terminator");
+static_assert(sizeof(void*) != 4 || sizeof(short_text_buffer) == 44, "4 + 4 + 33 bytes, padded to 4, on i686");
+static_assert(sizeof(void*) != 8 || sizeof(short_text_buffer) == 48, "8 + 4 + 33 bytes, padded to 8, on x86-64");

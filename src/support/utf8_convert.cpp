@@ -683,7 +683,10 @@ template <typename Blocks> std::size_t utf8_to_utf16_size_with(const char* text)
   return units;
 }
 
-template <typename Blocks> std::size_t utf8_to_utf16_with(char16_t* out, const char* text) noexcept {
+// stop, when not null, receives where the conversion ended: at the
+// terminator, or at the first byte of a malformed sequence.
+template <typename Blocks>
+std::size_t utf8_to_utf16_with(char16_t* out, const char* text, const char** stop = nullptr) noexcept {
   auto p = reinterpret_cast<const unsigned char*>(text);
   char16_t* o = out;
   for (;;) {
@@ -750,6 +753,7 @@ template <typename Blocks> std::size_t utf8_to_utf16_with(char16_t* out, const c
     }
   }
   *o = 0;
+  if (stop != nullptr) *stop = reinterpret_cast<const char*>(p);
   return static_cast<std::size_t>(o - out);
 }
 
@@ -864,8 +868,9 @@ std::size_t utf16_to_utf8_with(char* out, std::size_t capacity, const char16_t* 
 #if defined(__SSE2__)
 // The whole conversions built for SSSE3, so that the block functions are
 // inlined into their loops instead of called at every run.
-PFC_SSSE3 __attribute__((flatten)) std::size_t utf8_to_utf16_ssse3(char16_t* out, const char* text) noexcept {
-  return utf8_to_utf16_with<ssse3_blocks>(out, text);
+PFC_SSSE3 __attribute__((flatten)) std::size_t utf8_to_utf16_ssse3(char16_t* out, const char* text,
+                                                                   const char** stop = nullptr) noexcept {
+  return utf8_to_utf16_with<ssse3_blocks>(out, text, stop);
 }
 PFC_SSSE3 __attribute__((flatten)) std::size_t utf16_to_utf8_ssse3(char* out, std::size_t capacity,
                                                                    const char16_t* text) noexcept {
@@ -882,6 +887,48 @@ std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept {
 #endif
   return utf8_to_utf16_with<fast_blocks>(out, text);
 }
+
+std::size_t utf8_to_utf16_fitted(char16_t* out, std::size_t capacity, const char* text,
+                                 std::size_t& consumed) noexcept {
+  consumed = 0;
+  if (capacity == 0) return 0;
+  // What fits whole takes the block-wise path; only a text that must be cut
+  // is walked a character at a time to find the last one that fits.
+  if (utf8_to_utf16_size(text) <= capacity) {
+    const char* stop = text;
+#if defined(__SSE2__)
+    const std::size_t units =
+        has_ssse3 ? utf8_to_utf16_ssse3(out, text, &stop) : utf8_to_utf16_with<fast_blocks>(out, text, &stop);
+#else
+    const std::size_t units = utf8_to_utf16_with<fast_blocks>(out, text, &stop);
+#endif
+    consumed = static_cast<std::size_t>(stop - text);
+    return units;
+  }
+  auto p = reinterpret_cast<const unsigned char*>(text);
+  std::size_t units = 0;
+  for (;;) {
+    std::uint32_t c;
+    const std::size_t len = decode(p, no_bound, c);
+    if (len == 0 || c == 0) break;
+    const bool pair = c >= 0x10000 && c <= 0x10FFFF;
+    if (units + (pair ? 2 : 1) >= capacity) break; // the terminator needs its unit too
+    if (c < 0x10000) {
+      out[units++] = static_cast<char16_t>(c);
+    } else if (pair) {
+      const std::uint32_t v = c - 0x10000;
+      out[units++] = static_cast<char16_t>(0xD800 | (v >> 10));
+      out[units++] = static_cast<char16_t>(0xDC00 | (v & 0x3FF));
+    } else {
+      out[units++] = u'?';
+    }
+    p += len;
+  }
+  out[units] = 0;
+  consumed = static_cast<std::size_t>(reinterpret_cast<const char*>(p) - text);
+  return units;
+}
+
 std::size_t utf16_to_utf8_size(const char16_t* text) noexcept { return utf16_to_utf8_size_with<fast_blocks>(text); }
 std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept {
 #if defined(__SSE2__)

@@ -26,6 +26,13 @@ std::size_t decode_utf16_sequence(const char16_t* text, std::uint32_t& code_poin
 std::size_t utf8_to_utf16_size(const char* text) noexcept;
 // out must hold utf8_to_utf16_size(text) units. Returns the units before the terminator.
 std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept;
+// The whole characters at the start of text that fit in capacity units with
+// the terminator, converted as utf8_to_utf16 converts them (never half of a
+// surrogate pair); writes nothing when capacity is 0. Returns the units
+// before the terminator; consumed is the bytes of text they came from, which
+// fall short of its length where it had to be cut or holds a malformed
+// sequence.
+std::size_t utf8_to_utf16_fitted(char16_t* out, std::size_t capacity, const char* text, std::size_t& consumed) noexcept;
 // Bytes of the full UTF-8 form of text, terminator included.
 std::size_t utf16_to_utf8_size(const char16_t* text) noexcept;
 // Writes at most capacity bytes, always terminated when capacity is not 0; the

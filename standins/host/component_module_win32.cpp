@@ -47,6 +47,19 @@ bool file_offset(const std::string& bytes, std::uint64_t sections, WORD count, D
   return false;
 }
 
+// The file header of a PE image and the offset just after it, where the
+// optional header starts.
+bool pe_file_header(const std::string& bytes, IMAGE_FILE_HEADER& header, std::uint64_t& optional) {
+  IMAGE_DOS_HEADER dos;
+  if (!read_at(bytes, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return false;
+  const std::uint64_t nt = static_cast<std::uint32_t>(dos.e_lfanew);
+  DWORD signature = 0;
+  if (!read_at(bytes, nt, signature) || signature != IMAGE_NT_SIGNATURE || !read_at(bytes, nt + 4, header))
+    return false;
+  optional = nt + 4 + sizeof header;
+  return true;
+}
+
 std::string lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;
@@ -114,9 +127,16 @@ std::wstring file_name_of(const std::wstring& path) {
 }
 
 // Why the last load of path failed, in words: the name of a missing DLL where
-// the system only says that some module was not found.
+// the system only says that some module was not found, and which kind of
+// player a DLL of the other architecture belongs in.
 std::string load_failure(const std::wstring& path) {
   const DWORD code = GetLastError();
+  if (code == ERROR_BAD_EXE_FORMAT) {
+    const int bits = image_bits(path), mine = static_cast<int>(sizeof(void*) * 8);
+    if (bits != 0 && bits != mine)
+      return "it is a " + std::to_string(bits) + "-bit DLL and this player is " + std::to_string(mine) +
+             "-bit: install the " + std::to_string(mine) + "-bit component (error 193)";
+  }
   if (code == ERROR_MOD_NOT_FOUND && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
     const missing_dll missing = find_missing_dll(
         path, [](const std::string& name) { return GetModuleHandleW(to_utf16(name).c_str()) != nullptr; });
@@ -198,18 +218,26 @@ std::string describe_class(const guid& g) {
   return out;
 }
 
+int image_bits(const std::wstring& path) {
+  IMAGE_FILE_HEADER header;
+  std::uint64_t optional = 0;
+  if (!pe_file_header(read_file(path), header, optional)) return 0;
+  switch (header.Machine) {
+  case IMAGE_FILE_MACHINE_I386:
+    return 32;
+  case IMAGE_FILE_MACHINE_AMD64:
+    return 64;
+  default:
+    return 0;
+  }
+}
+
 std::vector<std::string> dll_imports(const std::wstring& path) {
   const std::string bytes = read_file(path);
-  IMAGE_DOS_HEADER dos;
-  if (!read_at(bytes, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return {};
-  const std::uint64_t nt = static_cast<std::uint32_t>(dos.e_lfanew);
-  DWORD signature = 0;
   IMAGE_FILE_HEADER header;
+  std::uint64_t optional = 0;
   WORD magic = 0;
-  if (!read_at(bytes, nt, signature) || signature != IMAGE_NT_SIGNATURE || !read_at(bytes, nt + 4, header) ||
-      !read_at(bytes, nt + 4 + sizeof header, magic))
-    return {};
-  const std::uint64_t optional = nt + 4 + sizeof header;
+  if (!pe_file_header(bytes, header, optional) || !read_at(bytes, optional, magic)) return {};
   // The import directory's place in the optional header differs between
   // 32- and 64-bit images; reading both lets the player explain either.
   std::uint64_t directories = 0;

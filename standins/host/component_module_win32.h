@@ -79,6 +79,11 @@ std::string describe_class(const guid& class_guid);
 // empty when the file cannot be read or is not a PE image.
 std::vector<std::string> dll_imports(const std::wstring& path);
 
+// 32 or 64 for a PE image built for i686 or x86-64, 0 for anything else or
+// a file that cannot be read: a player loads only components of its own kind,
+// and Windows says no more than "not a valid Win32 application" (193).
+int image_bits(const std::wstring& path);
+
 struct missing_dll {
   std::string name;      // empty when nothing is missing
   std::string needed_by; // the file name of the module that imports it

@@ -5,6 +5,7 @@
 // real mIRC would not run (another message number in its range, unknown method
 // bits, a block index outside 0..9, a block that does not exist) is refused
 // loudly and nothing is run for it.
+#include "announcer/mirc_interface.h"
 #include "command_interpreter.h"
 #include "irc_session_win32.h"
 #include "shared_block_win32.h"
@@ -23,9 +24,9 @@
 
 namespace {
 
-constexpr UINT mirc_command_message = WM_USER + 200; // 1224
+constexpr UINT mirc_command_message = mirc_interface::command_message;
 constexpr UINT mirc_message_range_last = 0x7FFF;
-constexpr unsigned long known_method_bits = 1 | 2 | 4 | 8;
+constexpr unsigned long known_method_bits = mirc_interface::known_method_bits;
 constexpr wchar_t status_class[] = L"mIRC_StandinStatus";
 
 struct options {
@@ -34,6 +35,8 @@ struct options {
   std::wstring trace_path;
   std::wstring ready_path;
   unsigned long hang_ms = 0;
+  unsigned long hang_count = 0; // 0: every command hangs
+  bool interface_off = false;
   unsigned long count = 0; // 0: run until closed
   std::wstring shape = L"full";
   std::wstring log_path;
@@ -51,6 +54,7 @@ unsigned long g_recorded = 0;
 
 void print_help() {
   std::printf("usage: mirc-standin [--out FILE] [--trace FILE] [--class NAME] [--hang-ms N] [--count N]\n"
+              "                    [--hang-count N] [--refuse-all]\n"
               "                    [--ready-file PATH] [--shape full|no-mdiclient|empty-mdiclient]\n"
               "                    [--irc HOST:PORT --nick NICK --channel #CHAN [--log FILE]\n"
               "                     [--flood-burst N] [--flood-interval-ms N] [--retry-ms N] [--retry-max-ms N]]\n"
@@ -72,6 +76,9 @@ void print_help() {
               "                     \"1224 method=W block=L ran\" or \"... refused: REASON\"\n"
               "  --class NAME       window class of the top-level window (e.g. MIRC, mIRCx)\n"
               "  --hang-ms N        sleep N ms before handling each command (a hung mIRC)\n"
+              "  --hang-count N     sleep only before the first N commands (a mIRC that answers late)\n"
+              "  --refuse-all       run nothing and answer 0, as mIRC does with its SendMessage\n"
+              "                     interface switched off in its options\n"
               "  --count N          exit after N commands\n"
               "  --ready-file PATH  write PATH (holding the process id) once the windows exist\n"
               "  --shape S          full (default); no-mdiclient: no MDIClient child;\n"
@@ -135,9 +142,9 @@ bool parse_address(const wchar_t* text, irc_settings& out) {
 }
 
 bool takes_value(const std::wstring& a) {
-  for (const wchar_t* known :
-       {L"--out", L"--trace", L"--class", L"--ready-file", L"--hang-ms", L"--count", L"--shape", L"--irc", L"--nick",
-        L"--channel", L"--log", L"--flood-burst", L"--flood-interval-ms", L"--retry-ms", L"--retry-max-ms"})
+  for (const wchar_t* known : {L"--out", L"--trace", L"--class", L"--ready-file", L"--hang-ms", L"--hang-count",
+                               L"--count", L"--shape", L"--irc", L"--nick", L"--channel", L"--log", L"--flood-burst",
+                               L"--flood-interval-ms", L"--retry-ms", L"--retry-max-ms"})
     if (a == known) return true;
   return false;
 }
@@ -149,6 +156,10 @@ int parse(int argc, wchar_t** argv) {
     if (a == L"--help" || a == L"-h" || a == L"/?") {
       print_help();
       return -1;
+    }
+    if (a == L"--refuse-all") {
+      g_options.interface_off = true;
+      continue;
     }
     if (!takes_value(a)) {
       std::fprintf(stderr, "mirc-standin: unknown option %ls (try --help)\n", a.c_str());
@@ -170,6 +181,8 @@ int parse(int argc, wchar_t** argv) {
       g_options.ready_path = value;
     else if (a == L"--hang-ms")
       ok = parse_number(value, g_options.hang_ms);
+    else if (a == L"--hang-count")
+      ok = parse_number(value, g_options.hang_count);
     else if (a == L"--count")
       ok = parse_number(value, g_options.count);
     else if (a == L"--irc")
@@ -251,8 +264,11 @@ std::string method_refusal(unsigned long method) {
 // Reads the command from the block named by index and records it; answers 1
 // when it ran, 0 when it was refused.
 LRESULT read_command(WPARAM method, LPARAM index) {
-  if (g_options.hang_ms != 0) Sleep(g_options.hang_ms);
-  std::string refusal = method_refusal(static_cast<unsigned long>(method));
+  static unsigned long handled = 0;
+  if (g_options.hang_ms != 0 && (g_options.hang_count == 0 || handled < g_options.hang_count)) Sleep(g_options.hang_ms);
+  ++handled;
+  std::string refusal =
+      g_options.interface_off ? "the SendMessage interface is off" : method_refusal(static_cast<unsigned long>(method));
   block_read block;
   if (refusal.empty() && (index < 0 || index > 9))
     refusal = "block index " + std::to_string(static_cast<long>(index)) + ": outside 0..9";

@@ -1,12 +1,14 @@
 // The command text: prefix, neutralised tags, the cut at a character boundary,
-// and mIRC's window-class match.
+// the command in mIRC's UTF-16 block, and mIRC's window-class match.
 #include "allocation_probe.h"
 #include "announcer/mirc_command.h"
 #include "support/pfc/string8.h"
+#include "support/utf8_convert.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -108,59 +110,89 @@ TEST(CommandText, ReplacesWhatTheSinkHeld) {
   EXPECT_STREQ(out.text_ptr(), "/me is playing: t");
 }
 
-// --- the cut at mIRC's block ---
+// --- the command in mIRC's block: UTF-16, cut at a whole character ---
 
-TEST(BlockCut, LeavesTextsThatFitAlone) {
-  const std::string text(4095, 'a');
-  EXPECT_EQ(command_length_for_block(text.c_str(), 4095, 4096), 4095u);
-  EXPECT_EQ(command_length_for_block(text.c_str(), 10, 4096), 10u);
-  EXPECT_EQ(command_length_for_block("", 0, 4096), 0u);
+// Fills a block of mIRC's size as the delivery does; the units past the
+// terminator keep a mark, so a write beyond it shows.
+struct filled_block {
+  explicit filled_block(const std::string& command, std::size_t capacity = 2048) : units(capacity + 8, u'#') {
+    written = pfc::utf8_to_utf16_fitted(units.data(), capacity, command.c_str(), taken);
+  }
+  std::u16string text() const { return std::u16string(units.data(), written); }
+  std::vector<char16_t> units;
+  std::size_t written = 0, taken = 0;
+};
+
+TEST(CommandBlock, HoldsTheWholeCommandWhenItFits) {
+  const filled_block latin("/me is playing: J\xC3\xB3ga \xF0\x9F\x8E\xB5");
+  EXPECT_EQ(latin.text(), u"/me is playing: J\u00F3ga \U0001F3B5");
+  EXPECT_EQ(latin.taken, 26u);
+  EXPECT_EQ(latin.units[latin.written], 0);
+  EXPECT_EQ(latin.units[latin.written + 1], u'#');
+  // 2047 units and the terminator fill the 4096 bytes exactly.
+  const filled_block full(std::string(2047, 'a'));
+  EXPECT_EQ(full.written, 2047u);
+  EXPECT_EQ(full.taken, 2047u);
+  EXPECT_EQ(full.units[2047], 0);
+  EXPECT_EQ(full.units[2048], u'#');
+  // One unit more, or a pair whose second half would be the 2048th unit: cut,
+  // and nothing written past the block.
+  for (const std::string& last : {std::string("b"), std::string("\xF0\x9F\x8E\xB5")}) {
+    const filled_block over(std::string(2047 - last.size() / 4, 'a') + last);
+    EXPECT_EQ(over.written, 2047u - last.size() / 4);
+    EXPECT_EQ(over.taken, 2047u - last.size() / 4);
+    EXPECT_EQ(over.units[2048], u'#');
+  }
 }
 
-TEST(BlockCut, CutsAsciiAtTheCapacity) {
-  const std::string text(5000, 'a');
-  EXPECT_EQ(command_length_for_block(text.c_str(), 5000, 4096), 4095u);
-  EXPECT_EQ(command_length_for_block(text.c_str(), 4096, 4096), 4095u);
-}
-
-// Every alignment of 2-, 3- and 4-byte characters across the boundary: the cut
-// keeps only whole characters and loses at most the one that does not fit.
-TEST(BlockCut, NeverSplitsACharacter) {
-  const char* characters[] = {"\xC3\xB3", "\xE5\xA4\x9C", "\xF0\x9F\x8E\xB5", "\xF8\x88\x80\x80\x80",
-                              "\xFC\x84\x80\x80\x80\x80"};
+// Every alignment of one- and two-unit characters across the end of the
+// block: only whole characters, never half of a surrogate pair, and no room
+// left for the next one.
+TEST(CommandBlock, CutsAtTheLastWholeCharacterThatFits) {
+  const char* characters[] = {"\xC3\xB3", "\xE5\xA4\x9C", "\xF0\x9F\x8E\xB5", "\xF8\x88\x80\x80\x80"};
   for (const char* ch : characters) {
     const std::size_t width = std::char_traits<char>::length(ch);
-    for (std::size_t lead = 0; lead < width; ++lead) {
-      std::string text(lead, 'a');
-      while (text.size() < 5000)
-        text += ch;
-      const std::uint32_t cut = command_length_for_block(text.c_str(), static_cast<std::uint32_t>(text.size()), 4096);
-      SCOPED_TRACE(testing::Message() << "width " << width << ", lead " << lead);
-      EXPECT_LE(cut, 4095u);
-      EXPECT_GT(cut + width, 4095u); // no further whole character would have fitted
-      EXPECT_EQ((cut - lead) % width, 0u);
+    for (std::size_t lead = 0; lead < 4; ++lead) {
+      std::string command(lead, 'a');
+      for (int i = 0; i < 3000; ++i)
+        command += ch;
+      const filled_block block(command);
+      SCOPED_TRACE(testing::Message() << width << "-byte characters after " << lead << " letters");
+      const std::size_t pair = (width == 4) ? 2 : 1; // units a character takes
+      EXPECT_LE(block.written, 2047u);
+      EXPECT_GT(block.written + pair, 2047u);
+      EXPECT_EQ((block.written - lead) % pair, 0u);
+      EXPECT_EQ((block.taken - lead) % width, 0u);
+      EXPECT_EQ(block.units[block.written], 0);
+      EXPECT_EQ(block.units[2048], u'#');
+      EXPECT_NE(block.units[block.written - 1] & 0xFC00, 0xD800) << "half a pair at the end";
     }
   }
 }
 
-TEST(BlockCut, CutsMalformedTextAtTheCapacity) {
-  const std::string continuation(5000, '\x80');
-  EXPECT_EQ(command_length_for_block(continuation.c_str(), 5000, 4096), 4095u);
-  // Stray continuation bytes at the limit cost no whole character before them.
-  const std::string strays = std::string(4094, 'a') + "\x80\x80" + std::string(10, 'b');
-  EXPECT_EQ(command_length_for_block(strays.c_str(), static_cast<std::uint32_t>(strays.size()), 4096), 4095u);
-  // A whole character ending exactly at the limit, then a stray byte: kept.
-  for (const std::string ch : {"\xC3\xB3", "\xE5\xA4\x9C", "\xF0\x9F\x8E\xB5"}) {
-    const std::string text = std::string(4095 - ch.size(), 'a') + ch + "\x80" + std::string(10, 'b');
-    EXPECT_EQ(command_length_for_block(text.c_str(), static_cast<std::uint32_t>(text.size()), 4096), 4095u)
-        << ch.size() << "-byte character";
-  }
+TEST(CommandBlock, StopsAtBytesThatAreNotUtf8) {
+  const filled_block block("/me is playing: Bj\xF6rk");
+  EXPECT_EQ(block.text(), u"/me is playing: Bj");
+  EXPECT_EQ(block.taken, 18u);
+  const filled_block nothing("x", 0);
+  EXPECT_EQ(nothing.written, 0u);
+  EXPECT_EQ(nothing.units[0], u'#');
 }
 
-TEST(BlockCut, FitsTinyBlocks) {
-  EXPECT_EQ(command_length_for_block("abc", 3, 1), 0u);
-  EXPECT_EQ(command_length_for_block("\xC3\xB3", 2, 2), 0u);
-  EXPECT_EQ(command_length_for_block("abc", 3, 0), 0u);
+TEST(CommandBlock, TheCutLineCountsCharactersAndSaysWhy) {
+  pfc::string8 line;
+  const std::string emoji = "\xF0\x9F\x8E\xB5"; // one character, four bytes, two units
+  std::string command = "/me " + emoji;
+  for (int i = 0; i < 1100; ++i)
+    command += emoji;
+  const filled_block block(command);
+  describe_command_cut(command.c_str(), static_cast<std::uint32_t>(command.size()),
+                       static_cast<std::uint32_t>(block.taken), line);
+  // "/me " and 1021 emoji fill 2046 units: the 1022nd would need two more.
+  EXPECT_STREQ(line.text_ptr(), "command cut from 1105 to 1025 characters to fit mIRC's shared block");
+  const std::string latin1 = "/me is playing: Bj\xF6rk";
+  describe_command_cut(latin1.c_str(), static_cast<std::uint32_t>(latin1.size()), 18, line);
+  EXPECT_STREQ(line.text_ptr(), "command cut after 18 characters at bytes that are not UTF-8 text");
 }
 
 // --- the window-class match ---

@@ -21,6 +21,8 @@ namespace {
 const std::string found_line = "Chirpline: found mirc window";
 const std::string success_line = "Chirpline: Successful";
 const std::string no_window_line = "Error: no mIRC window found; track not announced";
+const std::string late_line =
+    "Error: mIRC did not answer within 3000 ms; the command stays in its shared block should mIRC run it late";
 
 class MircDelivery : public testing::Test {
 protected:
@@ -51,9 +53,30 @@ TEST_F(MircDelivery, EachEnabledTrackArrivesByteForByte) {
   EXPECT_EQ(host.count_lines(found_line), 3u);
   EXPECT_EQ(host.count_lines(success_line), 3u);
   EXPECT_EQ(host.lines()[0], "Chirpline: Windowlicker - Windowlicker EP");
-  // Method 5 (as typed, with flood protection) from block 0, "mIRC", each time.
-  EXPECT_EQ(mirc.trace(), std::vector<std::string>(3, "1224 method=5 block=0 ran"));
+  // Method 13 (as typed, with flood protection, UTF-16) from block 0, "mIRC", each time.
+  EXPECT_EQ(mirc.trace(), std::vector<std::string>(3, "1224 method=13 block=0 ran"));
   expect_no_block_left();
+}
+
+// The UTF-16 form is written straight into the block: a title beyond ASCII
+// costs no allocation more than a plain one, and a short announcement has a
+// fixed count (title, command, and the console's title and found lines).
+TEST_F(MircDelivery, TheUtf16FormAllocatesNothing) {
+  mirc_standin mirc;
+  unsigned plain = 0, wide = 0;
+  {
+    const allocation_probe probe;
+    play("Plain", "Title");
+    plain = probe.requests();
+  }
+  {
+    const allocation_probe probe;
+    play("\xE5\xA4\x9C\xE3\x81\xAB \xF0\x9F\x8E\xB5", "Bj\xC3\xB6rk");
+    wide = probe.requests();
+  }
+  EXPECT_EQ(mirc.received().size(), 2u);
+  EXPECT_EQ(plain, 4u);
+  EXPECT_EQ(wide, plain);
 }
 
 TEST_F(MircDelivery, DisabledSendsNothing) {
@@ -119,22 +142,40 @@ TEST_F(MircDelivery, HostileTagsArriveAsOneHarmlessCommand) {
   EXPECT_EQ(host.lines().at(0), "Chirpline: Song | /quit\r\n/exit - x\x01y\x7Fz");
 }
 
+// 2047 UTF-16 units and the terminator fill the block: three-byte characters
+// take one unit each, characters beyond the BMP two, and a pair is never split.
 TEST_F(MircDelivery, AnOverlongCommandArrivesCutAtACharacterBoundary) {
   mirc_standin mirc;
   std::string title = "a";
-  while (title.size() < 5000)
-    title += "\xE5\xA4\x9C"; // three bytes each
+  for (int i = 0; i < 2100; ++i)
+    title += "\xE5\xA4\x9C";
   play(title, "album");
-  const std::string command = "/me is playing: " + title + " - album";
+  std::string emoji_title = "ab";
+  for (int i = 0; i < 1100; ++i)
+    emoji_title += "\xF0\x9F\x8E\xB5";
+  play(emoji_title, "album");
   const auto received = mirc.received();
-  ASSERT_EQ(received.size(), 1u);
-  // 16 + 1 ASCII bytes, then whole three-byte characters up to 4095 bytes.
-  EXPECT_EQ(received[0].size(), 17u + (4095u - 17u) / 3u * 3u);
-  EXPECT_EQ(received[0], command.substr(0, received[0].size()));
-  EXPECT_EQ(host.count_lines("Chirpline: command cut from " + std::to_string(command.size()) + " to " +
-                             std::to_string(received[0].size()) + " bytes to fit mIRC's shared block"),
-            1u);
-  EXPECT_EQ(host.count_lines(success_line), 1u);
+  ASSERT_EQ(received.size(), 2u);
+  // "/me is playing: a" is 17 units; 2030 characters of one unit follow.
+  EXPECT_EQ(received[0], "/me is playing: " + title.substr(0, 1 + 2030 * 3));
+  // "/me is playing: ab" is 18 units; 1014 pairs make 2046, a 1015th would not fit.
+  EXPECT_EQ(received[1], "/me is playing: " + emoji_title.substr(0, 2 + 1014 * 4));
+  EXPECT_EQ(host.count_lines("Chirpline: command cut from 2125 to 2047 characters to fit mIRC's shared block"), 1u);
+  EXPECT_EQ(host.count_lines("Chirpline: command cut from 1126 to 1032 characters to fit mIRC's shared block"), 1u);
+  EXPECT_EQ(host.count_lines(success_line), 2u);
+}
+
+// mIRC with its SendMessage interface switched off answers 0: an error, and the
+// command is not sent again (a 0 can follow a command that ran in part).
+TEST_F(MircDelivery, ARefusalIsAnErrorAndNothingIsSentAgain) {
+  mirc_standin mirc(L"--refuse-all");
+  play("Refused", "R");
+  EXPECT_EQ(host.lines(), (std::vector<std::string>{
+                              "Chirpline: Refused - R", found_line,
+                              "Error: mIRC refused the command (its SendMessage interface may be off); track not "
+                              "announced"}));
+  EXPECT_EQ(mirc.trace(), std::vector<std::string>{"1224 method=13 block=0 refused: the SendMessage interface is off"});
+  expect_no_block_left();
 }
 
 class held_block {
@@ -163,7 +204,7 @@ TEST_F(MircDelivery, ABusyBlockIsLeftAloneAndTheNextFreeNameUsed) {
   deliver_command("/me is playing: beside");
   EXPECT_EQ(busy.text(), "/echo someone else's command");
   EXPECT_EQ(mirc.received(), std::vector<std::string>{"/me is playing: beside"});
-  EXPECT_EQ(mirc.trace(), std::vector<std::string>{"1224 method=5 block=1 ran"});
+  EXPECT_EQ(mirc.trace(), std::vector<std::string>{"1224 method=13 block=1 ran"});
   EXPECT_EQ(host.lines(), (std::vector<std::string>{found_line, success_line}));
   EXPECT_FALSE(shared_block_exists(L"mIRC1"));
 }
@@ -178,7 +219,7 @@ TEST_F(MircDelivery, BlockNamesRunUpToMirc9ThenNothingIsSent) {
   }
   deliver_command("/me is playing: in mIRC9");
   EXPECT_EQ(mirc.received(), std::vector<std::string>{"/me is playing: in mIRC9"});
-  EXPECT_EQ(mirc.trace(), std::vector<std::string>{"1224 method=5 block=9 ran"});
+  EXPECT_EQ(mirc.trace(), std::vector<std::string>{"1224 method=13 block=9 ran"});
   EXPECT_FALSE(shared_block_exists(L"mIRC9"));
 
   busy.push_back(std::make_unique<held_block>(L"mIRC9"));
@@ -217,18 +258,45 @@ long long milliseconds_taken(const std::function<void()>& action) {
 
 // The player waits for a hung mIRC once, for the bound. The platform calls a
 // window hung once its thread has not asked for messages for five seconds;
-// from then on (here: the next track, a little later) it fails at once.
+// from then on (here: the next track, a little later) it fails at once. Each
+// track gets the line of its own situation. The first block stays, as mIRC may
+// still read it, until a later delivery is answered.
 TEST_F(MircDelivery, AHungMircIsWaitedForOnceThenFailsAtOnce) {
-  mirc_standin mirc(L"--hang-ms 30000");
-  const long long first = milliseconds_taken([&] { play("Hung", "X"); });
-  Sleep(2500);
-  const long long second = milliseconds_taken([&] { play("Still hung", "Y"); });
-  EXPECT_GE(first, 2500);
-  EXPECT_LT(first, 3000 + 10000) << "well short of the stand-in's hang, with room for a loaded machine";
-  EXPECT_LT(second, 1000);
-  EXPECT_EQ(host.count_lines("Error: mIRC did not answer within 3000 ms"), 1u);
-  EXPECT_EQ(host.count_lines("Error: mIRC is not responding; track not announced"), 1u);
-  EXPECT_EQ(host.count_lines(success_line), 0u);
+  {
+    mirc_standin mirc(L"--hang-ms 30000");
+    const long long first = milliseconds_taken([&] { play("Hung", "X"); });
+    Sleep(2500);
+    const long long second = milliseconds_taken([&] { play("Still hung", "Y"); });
+    EXPECT_GE(first, 2500);
+    EXPECT_LT(first, 3000 + 10000) << "well short of the stand-in's hang, with room for a loaded machine";
+    EXPECT_LT(second, 1000);
+  }
+  EXPECT_EQ(host.lines(),
+            (std::vector<std::string>{"Chirpline: Hung - X", found_line, late_line, "Chirpline: Still hung - Y",
+                                      found_line, "Error: mIRC is not responding; track not announced"}));
+  EXPECT_TRUE(shared_block_exists(L"mIRC"));
+  EXPECT_FALSE(shared_block_exists(L"mIRC1"));
+  mirc_standin recovered;
+  play("Recovered", "Z");
+  EXPECT_EQ(recovered.trace(), std::vector<std::string>{"1224 method=13 block=1 ran"});
+  expect_no_block_left();
+}
+
+// A mIRC already inside its handler when the player gives up reads the block
+// later: it must find the late track's own command there, run it once, and
+// the next track must come once, through the next free name.
+TEST_F(MircDelivery, ALateMircRunsTheLateCommandOnceAndTheNextOneOnce) {
+  mirc_standin mirc(L"--hang-ms 4500 --hang-count 1");
+  play("Late", "L");
+  for (int waited = 0; mirc.received().empty() && waited < 200; ++waited)
+    Sleep(50);
+  EXPECT_EQ(mirc.received(), std::vector<std::string>{"/me is playing: Late - L"});
+  EXPECT_TRUE(shared_block_exists(L"mIRC"));
+  play("Next", "N");
+  EXPECT_EQ(mirc.received(), (std::vector<std::string>{"/me is playing: Late - L", "/me is playing: Next - N"}));
+  EXPECT_EQ(mirc.trace(), (std::vector<std::string>{"1224 method=13 block=0 ran", "1224 method=13 block=1 ran"}));
+  EXPECT_EQ(host.lines(), (std::vector<std::string>{"Chirpline: Late - L", found_line, late_line, "Chirpline: Next - N",
+                                                    found_line, success_line}));
   expect_no_block_left();
 }
 
@@ -273,7 +341,7 @@ TEST_F(MircDelivery, EachRefusedAllocationEitherSendsNothingOrReportsSuccess) {
     const auto now = mirc.received();
     if (!threw) {
       ASSERT_EQ(now.size(), received + 1) << k;
-      EXPECT_EQ(now.back(), "/me is playing: " + title.substr(0, 4095 - 16));
+      EXPECT_EQ(now.back(), "/me is playing: " + title.substr(0, 2047 - 16));
       break;
     }
     EXPECT_EQ(now.size(), received) << "a command mIRC received was reported as failed, allocation " << k;
@@ -320,7 +388,7 @@ TEST(ComponentPlayback, ThePlayerPlaysAPlaylistIntoMirc) {
   EXPECT_EQ(mirc.received(), (std::vector<std::string>{"/me is playing: Windowlicker - Windowlicker EP",
                                                        "/me is playing: J\xC3\xB3ga - ?",
                                                        "/me is playing: Sweet \xC2\xA6 Sour - one two"}));
-  EXPECT_EQ(mirc.trace(), std::vector<std::string>(3, "1224 method=5 block=0 ran"));
+  EXPECT_EQ(mirc.trace(), std::vector<std::string>(3, "1224 method=13 block=0 ran"));
   EXPECT_NE(host.err.find("played 3 track(s)"), std::string::npos) << host.err;
 }
 

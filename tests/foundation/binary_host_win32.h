@@ -40,9 +40,15 @@ private:
 };
 
 // Calls slot `slot` of object's operation table with the platform's member
-// calling convention (this-call on i686), knowing nothing of the C++ class.
+// calling convention (this-call on i686; x86-64 has one convention, the object
+// its first argument), knowing nothing of the C++ class.
+#if defined(__i386__)
+#define CHIRPLINE_SLOT_CALL __attribute__((thiscall))
+#else
+#define CHIRPLINE_SLOT_CALL
+#endif
 template <typename R, typename... A> R call_slot(const void* object, int slot, A... args) {
-  using member_fn = R(__attribute__((thiscall))*)(const void*, A...);
+  using member_fn = R(CHIRPLINE_SLOT_CALL*)(const void*, A...);
   const member_fn* table = *static_cast<const member_fn* const*>(object);
   return table[slot](object, args...);
 }

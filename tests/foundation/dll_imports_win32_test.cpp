@@ -7,11 +7,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The GCC runtime's own DLL is named after how exceptions unwind: DWARF tables
+// on i686, SEH on x86-64.
+#ifdef _WIN64
+constexpr const char* libgcc = "libgcc_s_seh-1.dll";
+constexpr const wchar_t* libgcc_file = L"libgcc_s_seh-1.dll";
+constexpr int own_bits = 64, other_bits = 32;
+#else
+constexpr const char* libgcc = "libgcc_s_dw2-1.dll";
+constexpr const wchar_t* libgcc_file = L"libgcc_s_dw2-1.dll";
+constexpr int own_bits = 32, other_bits = 64;
+#endif
 
 bool has(const std::vector<std::string>& names, const char* name) {
   return std::find(names.begin(), names.end(), name) != names.end();
@@ -37,6 +51,17 @@ export_table exports_of(HMODULE module) {
   for (DWORD i = 0; i < exports->NumberOfNames; ++i)
     table.names.emplace_back(reinterpret_cast<const char*>(base + names[i]));
   return table;
+}
+
+std::string file_bytes(const std::wstring& path) {
+  std::string bytes;
+  if (std::FILE* f = _wfopen(path.c_str(), L"rb")) {
+    char chunk[65536];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
+      bytes.append(chunk, n);
+    std::fclose(f);
+  }
+  return bytes;
 }
 
 // A folder of its own, removed with everything in it.
@@ -78,11 +103,11 @@ TEST(DllImports, TheComponentImportsItsRuntimeAndThePlayersLibrary) {
   const std::vector<std::string> names = dll_imports(component_path());
   EXPECT_TRUE(has(names, "shared.dll"));
   EXPECT_TRUE(has(names, "libstdc++-6.dll"));
-  EXPECT_TRUE(has(names, "libgcc_s_dw2-1.dll"));
+  EXPECT_TRUE(has(names, libgcc));
   EXPECT_TRUE(has(names, "KERNEL32.dll"));
   // Only the runtime's own DLLs need the threads library.
   EXPECT_FALSE(has(names, "libwinpthread-1.dll"));
-  EXPECT_TRUE(has(dll_imports(program_folder() + L"libgcc_s_dw2-1.dll"), "libwinpthread-1.dll"));
+  EXPECT_TRUE(has(dll_imports(program_folder() + libgcc_file), "libwinpthread-1.dll"));
 }
 
 TEST(DllExports, TheComponentExportsItsEntryPointAndNothingElse) {
@@ -100,11 +125,7 @@ TEST(DllExports, TheComponentExportsItsEntryPointAndNothingElse) {
 
 TEST(DllImports, DamagedOrMissingFilesHaveNoImports) {
   scratch_folder folder;
-  std::string head(512, '\0');
-  if (std::FILE* f = _wfopen(component_path().c_str(), L"rb")) {
-    head.resize(std::fread(&head[0], 1, head.size(), f));
-    std::fclose(f);
-  }
+  const std::string head = file_bytes(component_path()).substr(0, 512);
   ASSERT_EQ(head.substr(0, 2), "MZ");
   EXPECT_TRUE(dll_imports(folder.write(L"cut.dll", head)).empty());
   EXPECT_TRUE(dll_imports(folder.write(L"text.dll", "MZ but not a program")).empty());
@@ -112,17 +133,38 @@ TEST(DllImports, DamagedOrMissingFilesHaveNoImports) {
   EXPECT_TRUE(dll_imports(L"Z:\\no\\such\\folder\\cor_chirpline.dll").empty());
 }
 
+// The machine field of the file header, which a player of the other
+// architecture refuses with no more than error 193.
+TEST(DllImports, TheImageTellsWhichPlayerItIsFor) {
+  scratch_folder folder;
+  std::string image = file_bytes(component_path());
+  ASSERT_GT(image.size(), 0x40u);
+  EXPECT_EQ(image_bits(component_path()), own_bits);
+
+  std::uint32_t nt = 0;
+  std::memcpy(&nt, &image[0x3C], sizeof nt);
+  ASSERT_LT(nt + 6, image.size());
+  const auto with_machine = [&](std::uint16_t machine) {
+    std::memcpy(&image[nt + 4], &machine, sizeof machine);
+    return image;
+  };
+  EXPECT_EQ(image_bits(folder.write(L"other.dll", with_machine(other_bits == 64 ? 0x8664 : 0x014C))), other_bits);
+  EXPECT_EQ(image_bits(folder.write(L"arm64.dll", with_machine(0xAA64))), 0);
+  EXPECT_EQ(image_bits(folder.write(L"cut.dll", image.substr(0, nt + 5))), 0);
+  EXPECT_EQ(image_bits(L"Z:\\no\\such\\folder\\cor_chirpline.dll"), 0);
+}
+
 TEST(DllImports, TheMissingDllIsNamedWithWhatNeedsIt) {
   scratch_folder folder;
   const std::wstring component = folder.copy_in(L"cor_chirpline.dll");
   folder.copy_in(L"libstdc++-6.dll");
-  folder.copy_in(L"libgcc_s_dw2-1.dll");
+  folder.copy_in(libgcc_file);
   // This test program has the runtime loaded; a player has only its own library.
   const auto player_has = [](const std::string& name) { return name == "shared.dll"; };
 
   missing_dll missing = find_missing_dll(component, player_has);
   EXPECT_EQ(missing.name, "libwinpthread-1.dll");
-  EXPECT_EQ(missing.needed_by, "libgcc_s_dw2-1.dll");
+  EXPECT_EQ(missing.needed_by, libgcc);
 
   folder.copy_in(L"libwinpthread-1.dll");
   missing = find_missing_dll(component, player_has);

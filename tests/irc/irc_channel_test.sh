@@ -11,6 +11,9 @@ case_name=$1 bin=$2 work=$3
 root=$(CDPATH= cd -- "$(dirname -- "$0")/../.." && pwd)
 channel="#chirp"
 nick=chirp
+# A fourth argument names the mIRC stand-in's folder when it is not the
+# player's (x64-playlist: the 32-bit stand-in beside the 64-bit player).
+mirc_bin=${4:-$bin}
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -45,7 +48,7 @@ wait_for() {
 
 start_mirc() {
   port=$(cat "$work/irc/port")
-  "$root/tools/wine-run" "$bin/mirc-standin.exe" --out "$(win "$work/mirc.out")" --log "$(win "$work/mirc.log")" \
+  "$root/tools/wine-run" "$mirc_bin/mirc-standin.exe" --out "$(win "$work/mirc.out")" --log "$(win "$work/mirc.log")" \
     --ready-file "$(win "$work/mirc.ready")" --irc "127.0.0.1:$port" --nick "$nick" --channel "$channel" \
     --retry-ms 200 --retry-max-ms 800 "$@" </dev/null >/dev/null 2>"$work/mirc.err" &
   mirc_pid=$!
@@ -84,17 +87,32 @@ expect_channel_matches() {
 "$root/tools/irc-peers" start "$work/irc" "$channel" >/dev/null
 
 case $case_name in
+x64-playlist)
+  # The 64-bit player and component hand the playlist to the 32-bit mIRC.
+  for f in "$bin/corvane-host.exe:x86-64" "$bin/cor_chirpline.dll:x86-64" "$mirc_bin/mirc-standin.exe:i386"; do
+    x86_64-w64-mingw32-objdump -f "${f%:*}" | grep -q "file format pei-${f##*:}\$" || fail "${f%:*} is not ${f##*:}"
+  done
+  start_mirc
+  play "$root/samples/playlist.txt"
+  expect_said_count 6
+  LC_ALL=C awk -f "$root/tests/irc/expected_commands.awk" "$root/samples/playlist.txt" | cmp -s - "$work/mirc.out" ||
+    fail "mIRC did not receive exactly the announced commands"
+  expect_channel_matches "$root/samples/playlist.txt"
+  grep -q "$(printf 'J\303\263ga - Homogenic')" "$work/said" || fail "non-ASCII title not byte-exact"
+  grep -q "$(printf 'Chiquitita \360\237\216\265 - Voulez-Vous')" "$work/said" || fail "a title beyond the BMP not byte-exact"
+  ;;
 playlist)
   start_mirc
   play "$root/samples/playlist.txt"
-  expect_said_count 5
+  expect_said_count 6
   expect_channel_matches "$root/samples/playlist.txt"
   grep -q "$(printf 'J\303\263ga - Homogenic')" "$work/said" || fail "non-ASCII title not byte-exact"
+  grep -q "$(printf 'Chiquitita \360\237\216\265 - Voulez-Vous')" "$work/said" || fail "a title beyond the BMP not byte-exact"
   grep -q 'Ready or Not - ?' "$work/said" || fail "missing album not shown as ?"
   # Idle until the server asks PING (after 5 s): answered, and still connected.
   wait_for 'grep -q "answered PING" "$work/mirc.log"' 15 || fail "no PING answered"
   "$root/tools/wine-run" "$bin/mirc-send.exe" "/say still here" </dev/null || fail "mirc-send failed"
-  expect_said_count 6
+  expect_said_count 7
   [ "$(count "lost" "$work/mirc.log")" -eq 0 ] || fail "the server dropped the stand-in"
   ;;
 hostile)
@@ -105,10 +123,11 @@ hostile)
     printf 'title: one\rtwo\nalbum: x\001y\037z\177w\n\n'
     printf 'title: Line one\n  /quit line two\n\n'
     printf 'title:  | /quit\nalbum:  | /quit\n\n'
+    printf 'title: \360\237\216\265|\360\237\216\265\tx\nalbum: \344\275\240\345\245\275 $me %%x //echo\n\n'
     printf 'title: still here\n'
   } >"$work/hostile.txt"
   play "$work/hostile.txt"
-  expect_said_count 6
+  expect_said_count 7
   expect_channel_matches "$work/hostile.txt"
   [ "$(count "has quit" "$(channel_file)")" -eq 0 ] || fail "the stand-in left the channel"
   [ "$(count "QUIT" "$work/irc/ngircd.log")" -eq 0 ] || fail "the server got a QUIT"
@@ -125,22 +144,36 @@ raw-injection)
   ;;
 overlong)
   start_mirc
+  # One title of three-byte characters (one UTF-16 unit each), one of emoji
+  # (two units each): both pass the 2047 units mIRC's block holds.
   title=a
   i=0
-  while [ $i -lt 1700 ]; do title="$title$(printf '\345\244\234')"; i=$((i + 1)); done
-  printf 'title: %s\nalbum: B\n' "$title" >"$work/long.txt"
+  while [ $i -lt 2100 ]; do title="$title$(printf '\345\244\234')"; i=$((i + 1)); done
+  emoji=ab
+  i=0
+  while [ $i -lt 1100 ]; do emoji="$emoji$(printf '\360\237\216\265')"; i=$((i + 1)); done
+  printf 'title: %s\nalbum: B\n\ntitle: %s\nalbum: B\n' "$title" "$emoji" >"$work/long.txt"
   play "$work/long.txt"
-  expect_said_count 1
-  # The block: "/me is playing: a" (17 bytes) and then 1359 whole three-byte characters (4094 of 4095).
-  [ "$(head -n 1 "$work/mirc.out" | LC_ALL=C wc -c)" -eq 4095 ] || fail "the block was not cut at 4094 bytes"
+  expect_said_count 2
+  # The blocks: "/me is playing: a" (17 units) and 2030 characters; "/me is playing: ab"
+  # (18 units) and 1014 emoji, for a 1015th would split at the end of the block.
+  [ "$(sed -n 1p "$work/mirc.out" | LC_ALL=C wc -c)" -eq $((17 + 2030 * 3 + 1)) ] || fail "the first block was not cut at 2047 units"
+  [ "$(sed -n 2p "$work/mirc.out" | LC_ALL=C wc -c)" -eq $((18 + 1014 * 4 + 1)) ] || fail "the emoji block was not cut at a whole pair"
+  grep -q "command cut from 2121 to 2047 characters" "$work/host.out" || fail "the player's console did not say what was cut"
   # The channel: ":chirp!~chirpline@127.0.0.1 PRIVMSG #chirp :" + "\001ACTION " + text + "\001" + CR LF
-  # is 512 bytes at most: 457 bytes of text, "is playing: a" and 148 characters.
+  # is 512 bytes at most: 457 bytes of text, "is playing: a" and 148 characters, or
+  # "is playing: ab" and 110 emoji.
   expected="$(printf '\001ACTION is playing: a')"
   i=0
   while [ $i -lt 148 ]; do expected="$expected$(printf '\345\244\234')"; i=$((i + 1)); done
   printf '%s\001\n' "$expected" >"$work/expected"
-  said | cmp -s "$work/expected" - || fail "the channel line is not cut at IRC's line at a character boundary"
-  grep -q "line cut from 4115 to 482 bytes" "$work/mirc.log" || fail "the cut was not reported"
+  expected="$(printf '\001ACTION is playing: ab')"
+  i=0
+  while [ $i -lt 110 ]; do expected="$expected$(printf '\360\237\216\265')"; i=$((i + 1)); done
+  printf '%s\001\n' "$expected" >>"$work/expected"
+  said | cmp -s "$work/expected" - || fail "the channel lines are not cut at IRC's line at a character boundary"
+  grep -q "line cut from 6128 to 482 bytes" "$work/mirc.log" || fail "the first cut was not reported"
+  grep -q "line cut from 4095 to 479 bytes" "$work/mirc.log" || fail "the emoji cut was not reported"
   ;;
 server-restart)
   start_mirc

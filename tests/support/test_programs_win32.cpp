@@ -7,6 +7,14 @@ namespace {
 
 unsigned g_serial = 0;
 
+// mIRC is a 32-bit program: a 64-bit test talks to the 32-bit stand-in, which
+// sits in a folder of its own beside the test, with the 32-bit runtime.
+#ifdef _WIN64
+constexpr const wchar_t* mirc_standin_program = L"mirc-i686\\mirc-standin.exe";
+#else
+constexpr const wchar_t* mirc_standin_program = L"mirc-standin.exe";
+#endif
+
 class file_handle {
 public:
   explicit file_handle(HANDLE h) : h_(h) {}
@@ -92,7 +100,7 @@ mirc_standin::mirc_standin(const std::wstring& arguments)
       ready_path_(temporary_path(L"mirc-ready")) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  process_ = start(L"mirc-standin.exe",
+  process_ = start(mirc_standin_program,
                    L"--out \"" + out_path_ + L"\" --trace \"" + trace_path_ + L"\" --ready-file \"" + ready_path_ +
                        L"\" " + arguments,
                    startup, false);
