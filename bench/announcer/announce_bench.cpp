@@ -3,6 +3,7 @@
 // do next to nothing and the delivery replaced by a no-op. Reports the time
 // and the component's heap allocations per announcement, beside a plain
 // std::string build of the same three texts (title, command, console line).
+#include "allocation_hook.h"
 #include "announcer/mirc_command.h"
 #include "announcer/play_callback_mirc.h"
 #include "host/console.h"
@@ -10,7 +11,6 @@
 #include "settings/cfg_var.h"
 #include "shell/module_state.h"
 #include "shell/service.h"
-#include "support/pfc/memory.h"
 
 #include <benchmark/benchmark.h>
 

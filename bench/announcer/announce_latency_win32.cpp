@@ -90,27 +90,25 @@ int run(unsigned tracks) {
   return 0;
 }
 
-// TRACKS as decimal digits only, 1 to 10,000,000: strtoul alone would take
-// "-5" as 4294967291 tracks and "12x" as 12.
-unsigned parse_tracks(const char* text) {
-  if (*text == '\0' || std::strlen(text) > 8) return 0;
-  for (const char* p = text; *p != '\0'; ++p)
-    if (*p < '0' || *p > '9') return 0;
-  const unsigned long n = std::strtoul(text, nullptr, 10);
-  return n <= 10000000ul ? static_cast<unsigned>(n) : 0u;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-  const bool help = argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
-  const unsigned tracks = argc > 2 || help ? 0u : argc > 1 ? parse_tracks(argv[1]) : 1000u;
-  if (tracks == 0) {
-    std::fprintf(help ? stdout : stderr, "usage: announce-latency [TRACKS]   (1 to 10000000, default 1000)\n");
-    return help ? 0 : 2;
+  const char* const usage = "usage: announce-latency [TRACKS]   (1 to 10000000, default 1000)\n";
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(usage, stdout);
+    return 0;
+  }
+  unsigned long tracks = 1000;
+  if (argc > 2) {
+    std::fprintf(stderr, "announce-latency: one argument at most, TRACKS; %s is one too many (try --help)\n", argv[2]);
+    return 2;
+  }
+  if (argc > 1 && !parse_count(argv[1], 1, 10000000, tracks)) {
+    std::fprintf(stderr, "announce-latency: bad value for TRACKS: %s (1 to 10000000)\n", argv[1]);
+    return 2;
   }
   try {
-    return run(tracks);
+    return run(static_cast<unsigned>(tracks));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "announce-latency: %s\n", e.what());
     return 1;

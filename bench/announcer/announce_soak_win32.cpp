@@ -141,10 +141,24 @@ int run(unsigned long tracks, unsigned long samples) {
 } // namespace
 
 int main(int argc, char** argv) {
-  const unsigned long tracks = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100000ul;
-  const unsigned long samples = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 20ul;
-  if (tracks == 0 || samples == 0 || argc > 3) {
-    std::fprintf(stderr, "usage: announce-soak [TRACKS] [SAMPLES]\n");
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf("usage: announce-soak [TRACKS] [SAMPLES]\n"
+                "  TRACKS 1 to 100000000 (default 100000); SAMPLES 1 to 10000 (default 20)\n"
+                "Announces TRACKS tracks through cor_chirpline.dll into the mIRC stand-in, printing memory\n"
+                "and handles SAMPLES times; exit status 1 if a track is lost or anything grows.\n");
+    return 0;
+  }
+  if (argc > 3) {
+    std::fprintf(stderr, "announce-soak: two arguments at most, TRACKS and SAMPLES; %s is one too many\n", argv[3]);
+    return 2;
+  }
+  unsigned long tracks = 100000, samples = 20;
+  if (argc > 1 && !parse_count(argv[1], 1, 100000000, tracks)) {
+    std::fprintf(stderr, "announce-soak: bad value for TRACKS: %s (1 to 100000000)\n", argv[1]);
+    return 2;
+  }
+  if (argc > 2 && !parse_count(argv[2], 1, 10000, samples)) {
+    std::fprintf(stderr, "announce-soak: bad value for SAMPLES: %s (1 to 10000)\n", argv[2]);
     return 2;
   }
   try {

@@ -29,6 +29,29 @@ service_ptr_t<ledger_service_t<track_standin>> handed_over_track(const std::stri
   return track;
 }
 
+namespace {
+template <typename Char>
+bool parse_digits(const Char* text, unsigned long low, unsigned long high, unsigned long& out) {
+  unsigned long long n = 0;
+  const Char* p = text;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    n = n * 10 + static_cast<unsigned>(*p - '0');
+    if (n > high) return false;
+  }
+  if (p == text || *p != 0 || n < low) return false;
+  out = static_cast<unsigned long>(n);
+  return true;
+}
+} // namespace
+
+bool parse_count(const char* text, unsigned long low, unsigned long high, unsigned long& out) {
+  return parse_digits(text, low, high, out);
+}
+
+bool parse_count(const wchar_t* text, unsigned long low, unsigned long high, unsigned long& out) {
+  return parse_digits(text, low, high, out);
+}
+
 double now_us() {
   static LARGE_INTEGER frequency = [] {
     LARGE_INTEGER f;

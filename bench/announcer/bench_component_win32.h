@@ -52,6 +52,11 @@ private:
 // outside the time measured.
 service_ptr_t<ledger_service_t<track_standin>> handed_over_track(const std::string& title, const char* location);
 
+// A number argument of the harnesses: decimal digits only, from low to high.
+// (strtoul alone takes "-5" for 4294967291 and "100x" for 100.)
+bool parse_count(const char* text, unsigned long low, unsigned long high, unsigned long& out);
+bool parse_count(const wchar_t* text, unsigned long low, unsigned long high, unsigned long& out);
+
 // Microseconds on the performance counter.
 double now_us();
 

@@ -3,7 +3,7 @@
 # under Xvfb with the project's Wine prefix, and stops everything it started.
 # usage: bench/announcer/irc_latency.sh [TRACKS] [GAP_MS]
 set -eu
-usage() { echo "usage: bench/announcer/irc_latency.sh [TRACKS] [GAP_MS]   (default 200 tracks, 300 ms apart)"; }
+usage() { echo "usage: bench/announcer/irc_latency.sh [TRACKS] [GAP_MS]   (TRACKS 1 to 100000, default 200; GAP_MS 0 to 60000, default 300)"; }
 case ${1:-} in
   -h|--help)
     usage
@@ -11,10 +11,12 @@ case ${1:-} in
     echo "ngircd on loopback, beside the round trip to the stand-in; builds what it needs first."
     exit 0 ;;
 esac
-case $# in 0 | 1 | 2) ;; *) usage >&2; exit 2 ;; esac
-for n in "$@"; do
-  case $n in '' | *[!0-9]*) usage >&2; exit 2 ;; esac
-done
+bad() { echo "irc_latency.sh: $*" >&2; exit 2; }
+[ $# -le 2 ] || bad "two arguments at most, TRACKS and GAP_MS; $3 is one too many"
+# Whole numbers in range, as irc-latency takes them.
+in_range() { case $1 in '' | *[!0-9]*) return 1 ;; esac; [ ${#1} -le 9 ] && [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
+[ $# -lt 1 ] || in_range "$1" 1 100000 || bad "bad value for TRACKS: $1 (1 to 100000)"
+[ $# -lt 2 ] || in_range "$2" 0 60000 || bad "bad value for GAP_MS: $2 (0 to 60000)"
 root=$(CDPATH= cd -- "$(dirname -- "$0")/../.." && pwd)
 b="$root/build/${CHIRPLINE_BUILD_PREFIX:-}"
 dir="${b}bench-irc"

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <vector>
 
 namespace {
@@ -67,14 +68,37 @@ int run(const std::wstring& port, const std::wstring& channel_file, unsigned tra
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc > 1 && (std::wcscmp(argv[1], L"--help") == 0 || std::wcscmp(argv[1], L"-h") == 0)) {
+    std::printf("usage: irc-latency PORT CHANNEL_FILE [TRACKS] [GAP_MS]\n"
+                "  PORT 1 to 65535; TRACKS 1 to 100000 (default 200); GAP_MS 0 to 60000 (default 300)\n"
+                "Times each new-track notification until ii writes the line to CHANNEL_FILE, through the mIRC\n"
+                "stand-in and the IRC server on 127.0.0.1:PORT (bench/announcer/irc_latency.sh starts both).\n");
+    return 0;
+  }
   if (argc < 3 || argc > 5) {
-    std::fprintf(stderr, "usage: irc-latency PORT CHANNEL_FILE [TRACKS] [GAP_MS]\n");
+    std::fprintf(stderr, "irc-latency: %s (try --help)\n",
+                 argc < 3 ? "PORT and CHANNEL_FILE are needed" : "four arguments at most");
     return 2;
   }
-  const unsigned tracks = argc > 3 ? static_cast<unsigned>(std::wcstoul(argv[3], nullptr, 10)) : 200u;
-  const unsigned gap = argc > 4 ? static_cast<unsigned>(std::wcstoul(argv[4], nullptr, 10)) : 300u;
+  unsigned long port = 0, tracks = 200, gap = 300;
+  if (!parse_count(argv[1], 1, 65535, port)) {
+    std::fprintf(stderr, "irc-latency: bad value for PORT: %ls (1 to 65535)\n", argv[1]);
+    return 2;
+  }
+  if (*argv[2] == L'\0') {
+    std::fprintf(stderr, "irc-latency: bad value for CHANNEL_FILE: an empty name\n");
+    return 2;
+  }
+  if (argc > 3 && !parse_count(argv[3], 1, 100000, tracks)) {
+    std::fprintf(stderr, "irc-latency: bad value for TRACKS: %ls (1 to 100000)\n", argv[3]);
+    return 2;
+  }
+  if (argc > 4 && !parse_count(argv[4], 0, 60000, gap)) {
+    std::fprintf(stderr, "irc-latency: bad value for GAP_MS: %ls (0 to 60000)\n", argv[4]);
+    return 2;
+  }
   try {
-    return run(argv[1], argv[2], tracks ? tracks : 200u, gap);
+    return run(argv[1], argv[2], static_cast<unsigned>(tracks), static_cast<unsigned>(gap));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "irc-latency: %s\n", e.what());
     return 1;

@@ -1,4 +1,5 @@
 #include "settings/cfg_var.h"
+#include "support/pfc/exceptions.h"
 
 // Constant-initialised, so they are null before any variable's constructor runs
 // whatever the order of static construction across translation units.
@@ -16,7 +17,13 @@ void cfg_int_t<bool>::read_payload(settings_reader& reader, std::uint32_t /*size
   // leaves the flag as it was.
   std::uint8_t byte;
   reader.read_exact(&byte, 1, abort);
-  value = byte;
+  read_ = byte;
+  has_read_ = true;
+}
+
+void cfg_int_t<bool>::commit_read() noexcept {
+  if (has_read_) value = read_;
+  has_read_ = false;
 }
 
 void cfg_int_t<bool>::write_payload(settings_writer& writer, abort_handle& abort) {
@@ -27,12 +34,15 @@ cfg_string::cfg_string(const ::guid& id, const char* default_text)
     : cfg_var(id), pfc::string8_t<pfc::alloc_standard>(default_text) {}
 
 void cfg_string::read_payload(settings_reader& reader, std::uint32_t size, abort_handle& abort) {
+  // A size field this large is damage, not a pattern; the caller skips the
+  // record (or finds that the data ends first) without asking for memory.
+  if (size > payload_limit) throw corvane_io::exception_io_data_truncation();
   constexpr std::uint32_t chunk_size = 256;
   pfc::string8_fast gathered;
-  // The declared size is only a hint (the data may end sooner), taken up to
-  // a bound far beyond any real pattern, so that a damaged size field cannot
-  // ask for more memory than that.
-  constexpr std::uint32_t reserve_limit = 16u << 20;
+  // Room made ahead for a payload of a sane size only: beyond it the text
+  // grows as the bytes actually arrive, so a size field that promises more
+  // than the data holds costs no more memory than the data does.
+  constexpr std::uint32_t reserve_limit = 64u << 10;
   gathered.reserve((size < reserve_limit ? size : reserve_limit) + chunk_size);
   std::uint64_t total = 0;
   std::uint32_t n;
@@ -45,7 +55,23 @@ void cfg_string::read_payload(settings_reader& reader, std::uint32_t size, abort
   // A payload the data ended inside is not a value: keep the old text, and
   // let the caller's skip of the missing bytes report the damage.
   if (total != size) return;
-  take_text(gathered);
+  read_.take_text(gathered);
+  has_read_ = true;
+}
+
+void cfg_string::commit_read() noexcept {
+  if (!has_read_) return;
+  has_read_ = false;
+  // read_ leaves empty; the old text goes with `old` at the end of the scope.
+  pfc::string8_t<pfc::alloc_standard> old;
+  old.swap(read_);
+  swap(old);
+}
+
+void cfg_string::discard_read() noexcept {
+  has_read_ = false;
+  pfc::string8_t<pfc::alloc_standard> dropped;
+  dropped.swap(read_);
 }
 
 void cfg_string::write_payload(settings_writer& writer, abort_handle& abort) {

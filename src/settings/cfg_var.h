@@ -8,11 +8,19 @@
 
 #include <cstdint>
 
-// The reading side of a variable. reader is limited to the record's payload;
-// size is the record's declared size.
+// The reading side of a variable. A load reads every record first and puts
+// the values in place only at its end, so that running out of memory part of
+// the way through leaves every variable as it was.
 class cfg_var_reader {
 public:
+  // Reads one record into a value held aside; the variable keeps its value
+  // until commit_read. reader is limited to the record's payload; size is the
+  // record's declared size. A record that fails leaves what was held before.
   virtual void read_payload(settings_reader& reader, std::uint32_t size, abort_handle& abort) = 0;
+  // Puts the value held aside, if any, in place. Cannot fail.
+  virtual void commit_read() noexcept = 0;
+  // Drops the value held aside, if any.
+  virtual void discard_read() noexcept = 0;
 
   ::guid guid;
   cfg_var_reader* next_reader;
@@ -58,18 +66,35 @@ template <> class cfg_int_t<bool> final : public cfg_var {
 public:
   cfg_int_t(const ::guid& id, bool default_value) : cfg_var(id), value(default_value ? 1 : 0) {}
   void read_payload(settings_reader& reader, std::uint32_t size, abort_handle& abort) override;
+  void commit_read() noexcept override;
+  void discard_read() noexcept override { has_read_ = false; }
   void write_payload(settings_writer& writer, abort_handle& abort) override;
 
   std::uint8_t value;
+
+private:
+  std::uint8_t read_ = 0;
+  bool has_read_ = false;
 };
 
 // A text variable: the variable is its own string, so every string operation
 // (text_ptr, assign_text, ...) applies to it directly.
 class cfg_string final : public cfg_var, public pfc::string8_t<pfc::alloc_standard> {
 public:
+  // Longest payload a load takes: far beyond any real pattern. A longer one
+  // is passed over as damaged data, whatever memory there is.
+  static constexpr std::uint32_t payload_limit = 16u << 20;
+
   cfg_string(const ::guid& id, const char* default_text);
   void read_payload(settings_reader& reader, std::uint32_t size, abort_handle& abort) override;
+  void commit_read() noexcept override;
+  void discard_read() noexcept override;
   void write_payload(settings_writer& writer, abort_handle& abort) override;
+
+private:
+  // Already in its final block, so that putting it in place is a swap.
+  pfc::string8_t<pfc::alloc_standard> read_;
+  bool has_read_ = false;
 };
 
 // The component's two settings (constructed in this order).

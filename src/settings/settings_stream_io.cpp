@@ -5,6 +5,8 @@
 #include "settings/variable_map.h"
 #include "support/pfc/exceptions.h"
 
+#include <new>
+
 namespace {
 
 void put_le32(std::uint8_t* out, std::uint32_t value) noexcept {
@@ -55,8 +57,9 @@ void write_all_variables(settings_writer& writer, abort_handle& abort) {
   }
 }
 
-void read_all_variables(settings_reader& reader, abort_handle& abort) {
-  const variable_map variables(reader_list);
+namespace {
+
+void read_records(settings_reader& reader, abort_handle& abort, const variable_map& variables) {
   for (;;) {
     std::uint8_t id_bytes[16];
     if (reader.read_some(id_bytes, 16, abort) != 16) return; // the data ends here, or with stray bytes
@@ -76,4 +79,29 @@ void read_all_variables(settings_reader& reader, abort_handle& abort) {
     }
     if (payload.remaining != 0) payload.skip_exact(payload.remaining, abort);
   }
+}
+
+void for_each_reader(void (cfg_var_reader::*step)() noexcept) noexcept {
+  for (cfg_var_reader* variable = reader_list; variable != nullptr; variable = variable->next_reader)
+    (variable->*step)();
+}
+
+} // namespace
+
+void read_all_variables(settings_reader& reader, abort_handle& abort) {
+  const variable_map variables(reader_list);
+  try {
+    read_records(reader, abort, variables);
+  } catch (const std::bad_alloc&) {
+    // Running out of memory says nothing about the data, and a load cut
+    // short by it would leave the settings half from the stream: nothing
+    // changes.
+    for_each_reader(&cfg_var_reader::discard_read);
+    throw;
+  } catch (...) {
+    // Damaged or unreadable data: the records read whole before it stand.
+    for_each_reader(&cfg_var_reader::commit_read);
+    throw;
+  }
+  for_each_reader(&cfg_var_reader::commit_read);
 }

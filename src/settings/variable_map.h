@@ -34,7 +34,6 @@ public:
   // furthest down the list (the earliest constructed) wins.
   explicit variable_map(cfg_var_reader* list);
   cfg_var_reader* find(const guid& id) const;
-  std::size_t size() const noexcept { return entries_.size(); }
 
 private:
   std::map<guid, cfg_var_reader*, guid_bytes_less, pfc_allocator<std::pair<const guid, cfg_var_reader*>>> entries_;

@@ -1,7 +1,7 @@
 // The real platform behind exception_win32: the thread's last-error value and
 // the host's support library shared.dll, which words system messages and
 // keeps a per-thread call stack for crash reports.
-#include "support/exception_win32.h"
+#include "support/win32_error_platform.h"
 
 #include <windows.h>
 
@@ -20,15 +20,12 @@ private:
 };
 static_assert(sizeof(uCallStackTracker) == 4, "the tracker is one 32-bit field");
 
-namespace {
-std::uint32_t get_last_error() noexcept { return GetLastError(); }
+namespace win32_error_platform {
+
+std::uint32_t last_error() noexcept { return GetLastError(); }
 void set_last_error(std::uint32_t code) noexcept { SetLastError(code); }
 bool format_message(pfc::string_base& out, std::uint32_t code) { return uFormatSystemErrorMessage(out, code) != 0; }
 void enter_call_stack(void* slot, const char* text) noexcept { new (slot) uCallStackTracker(text); }
 void leave_call_stack(void* slot) noexcept { static_cast<uCallStackTracker*>(slot)->~uCallStackTracker(); }
 
-const win32_error_system g_system = {get_last_error, set_last_error, format_message, enter_call_stack,
-                                     leave_call_stack};
-} // namespace
-
-const win32_error_system& default_win32_error_system() noexcept { return g_system; }
+} // namespace win32_error_platform

@@ -35,10 +35,6 @@ struct reference_check {
 } // namespace
 
 int run_play(host_session& session, const std::vector<std::wstring>& args) {
-  if (args.size() != 1) {
-    std::fprintf(stderr, "corvane-host: usage: play PLAYLIST\n");
-    return 2;
-  }
   const std::string path = to_utf8(args[0]);
   std::string text;
   if (!read_file(args[0], text)) {

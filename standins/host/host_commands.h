@@ -24,6 +24,8 @@ struct host_command {
   const wchar_t* name;
   const char* usage;   // arguments, for --help
   const char* summary; // one line, for --help
+  // How many arguments it takes; checked before the component is loaded.
+  std::size_t fewest_args, most_args;
   int (*run)(host_session& session, const std::vector<std::wstring>& args);
 };
 

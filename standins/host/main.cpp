@@ -66,6 +66,9 @@ int run(int argc, wchar_t** argv) {
     } else if (a == L"--dll" || a == L"--settings") {
       std::fprintf(stderr, "corvane-host: %s needs a value\n", to_utf8(a).c_str());
       return 2;
+    } else if (rest.empty() && a.compare(0, 2, L"--") == 0) {
+      std::fprintf(stderr, "corvane-host: unknown option %s (try --help)\n", to_utf8(a).c_str());
+      return 2;
     } else {
       rest.push_back(a);
     }
@@ -78,6 +81,15 @@ int run(int argc, wchar_t** argv) {
     return 2;
   }
   if (!rest.empty()) rest.erase(rest.begin());
+  if (rest.size() < command->fewest_args) {
+    std::fprintf(stderr, "corvane-host: %s needs %s\n", to_utf8(command->name).c_str(), command->usage);
+    return 2;
+  }
+  if (rest.size() > command->most_args) {
+    std::fprintf(stderr, "corvane-host: %s takes %s; %s is one too many\n", to_utf8(command->name).c_str(),
+                 *command->usage != '\0' ? command->usage : "no arguments", to_utf8(rest[command->most_args]).c_str());
+    return 2;
+  }
 
   host_registry registry;
   auto console = make_host_service<console_stdout>();

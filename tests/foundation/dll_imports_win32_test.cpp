@@ -1,5 +1,6 @@
 // The player's reading of a component's import tables: the names it finds in
 // the real DLL, and which DLL it blames when a component folder lacks one.
+// And what the real DLL offers in turn: its one entry point, nothing else.
 #include "binary_host_win32.h"
 #include "component_module_win32.h"
 
@@ -28,6 +29,28 @@ constexpr int own_bits = 32, other_bits = 64;
 
 bool has(const std::vector<std::string>& names, const char* name) {
   return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// A loaded module's export directory: every exported name, and how many
+// functions it exports in all (by name or by number alone).
+struct export_table {
+  std::vector<std::string> names;
+  DWORD functions = 0;
+};
+
+export_table exports_of(HMODULE module) {
+  export_table table;
+  const auto* base = reinterpret_cast<const unsigned char*>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  if (directory.VirtualAddress == 0) return table;
+  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+  table.functions = exports->NumberOfFunctions;
+  const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+  for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+    table.names.emplace_back(reinterpret_cast<const char*>(base + names[i]));
+  return table;
 }
 
 std::string file_bytes(const std::wstring& path) {
@@ -85,6 +108,19 @@ TEST(DllImports, TheComponentImportsItsRuntimeAndThePlayersLibrary) {
   // Only the runtime's own DLLs need the threads library.
   EXPECT_FALSE(has(names, "libwinpthread-1.dll"));
   EXPECT_TRUE(has(dll_imports(program_folder() + libgcc_file), "libwinpthread-1.dll"));
+}
+
+TEST(DllExports, TheComponentExportsItsEntryPointAndNothingElse) {
+  // The reader itself, on a library that exports plenty.
+  const export_table system = exports_of(GetModuleHandleW(L"kernel32.dll"));
+  EXPECT_TRUE(has(system.names, "GetLastError"));
+  EXPECT_GT(system.functions, 100u);
+
+  component_library component;
+  ASSERT_NE(component.module(), nullptr);
+  const export_table table = exports_of(component.module());
+  EXPECT_EQ(table.names, std::vector<std::string>{"corvane_get_interface"});
+  EXPECT_EQ(table.functions, 1u) << "exports by number alone";
 }
 
 TEST(DllImports, DamagedOrMissingFilesHaveNoImports) {

@@ -1,6 +1,7 @@
 // Growth and shrink rules of the two string variants, direct writing, the
 // overlap rule, and the promise that a failure leaves a string as it was.
 #include "allocation_probe.h"
+#include "block_inspector.h"
 #include "support/pfc/string8.h"
 
 #include <gtest/gtest.h>
@@ -24,13 +25,13 @@ struct string_state {
   std::string bytes;
 
   template <typename S> static string_state of(const S& s) {
-    const char* block = s.block_data();
+    const char* block = block_data(s);
     return {std::string(s.text_ptr()),
             s.text_length(),
             block,
-            s.block_size(),
-            s.block_allocation(),
-            block ? std::string(block, s.block_allocation()) : std::string()};
+            block_size(s),
+            block_allocation(s),
+            block ? std::string(block, block_allocation(s)) : std::string()};
   }
   bool operator==(const string_state& o) const {
     return text == o.text && length == o.length && block == o.block && size == o.size && allocation == o.allocation &&
@@ -68,22 +69,22 @@ TEST(StandardString, GrowsBySixteenAndShrinksOnlyPastThirtyTwo) {
   pfc::string8 s;
   s.append_text("abc", 3);
   EXPECT_EQ(s.text_length(), 3u);
-  EXPECT_EQ(s.block_size(), 20u);
-  const char* block = s.block_data();
+  EXPECT_EQ(block_size(s), 20u);
+  const char* block = block_data(s);
   s.append_text("0123456789abcdef", pfc::infinite_length);
   EXPECT_EQ(s.text_length(), 19u);
-  EXPECT_EQ(s.block_size(), 20u);
-  EXPECT_EQ(s.block_data(), block);
+  EXPECT_EQ(block_size(s), 20u);
+  EXPECT_EQ(block_data(s), block);
   s.append_text("X", 1);
   EXPECT_EQ(s.text_length(), 20u);
-  EXPECT_EQ(s.block_size(), 37u);
-  EXPECT_EQ(s.block_allocation(), 37u);
+  EXPECT_EQ(block_size(s), 37u);
+  EXPECT_EQ(block_allocation(s), 37u);
   EXPECT_EQ(text_of(s), "abc0123456789abcdefX");
   s.cut_to_length(4); // a need of 5 leaves exactly 32 bytes spare: kept
-  EXPECT_EQ(s.block_size(), 37u);
-  EXPECT_EQ(s.block_data()[4], '\0');
+  EXPECT_EQ(block_size(s), 37u);
+  EXPECT_EQ(block_data(s)[4], '\0');
   s.cut_to_length(2);
-  EXPECT_EQ(s.block_size(), 3u);
+  EXPECT_EQ(block_size(s), 3u);
   EXPECT_EQ(text_of(s), "ab");
   EXPECT_EQ(s.text_ptr()[2], '\0');
 }
@@ -92,14 +93,14 @@ TEST(StandardString, SmallAssignKeepsBlockWithinSlack) {
   pfc::string8 s;
   s.append_text("abc", 3); // 20-byte block
   s.assign_text("z", pfc::infinite_length);
-  EXPECT_EQ(s.block_size(), 20u);
+  EXPECT_EQ(block_size(s), 20u);
   EXPECT_EQ(text_of(s), "z");
   // 40 bytes of need leave the 20-byte block behind, then shrinking to 1 byte
   // of text gives back all but the need.
   s.assign_text(std::string(40, 'q').c_str(), pfc::infinite_length);
-  EXPECT_EQ(s.block_size(), 57u);
+  EXPECT_EQ(block_size(s), 57u);
   s.assign_text("y", pfc::infinite_length);
-  EXPECT_EQ(s.block_size(), 2u);
+  EXPECT_EQ(block_size(s), 2u);
   EXPECT_EQ(text_of(s), "y");
 }
 
@@ -114,18 +115,18 @@ TEST(StandardString, CutAtOrBeyondLengthChangesNothing) {
 TEST(FastString, DoublesAndNeverShrinks) {
   pfc::string8_fast s;
   s.append_text("abcde", 5);
-  EXPECT_EQ(s.block_allocation(), 8u);
+  EXPECT_EQ(block_allocation(s), 8u);
   s.append_text("fgh", 3);
-  EXPECT_EQ(s.block_allocation(), 16u);
+  EXPECT_EQ(block_allocation(s), 16u);
   EXPECT_EQ(text_of(s), "abcdefgh");
-  const char* block = s.block_data();
+  const char* block = block_data(s);
   s.cut_to_length(0);
-  EXPECT_EQ(s.block_allocation(), 16u);
-  EXPECT_EQ(s.block_data(), block);
+  EXPECT_EQ(block_allocation(s), 16u);
+  EXPECT_EQ(block_data(s), block);
   s.append_text(std::string(16, 'x').c_str(), pfc::infinite_length); // need 17
-  EXPECT_EQ(s.block_allocation(), 32u);
+  EXPECT_EQ(block_allocation(s), 32u);
   s.assign_text("", 0);
-  EXPECT_EQ(s.block_allocation(), 32u);
+  EXPECT_EQ(block_allocation(s), 32u);
   EXPECT_EQ(text_of(s), "");
 }
 
@@ -148,13 +149,13 @@ TEST(StringText, MaxLenAndZeroByteBothBoundTheCount) {
 TEST(StringText, EmptyTextIsNotTheBlock) {
   pfc::string8 s("abc");
   s.cut_to_length(0);
-  ASSERT_NE(s.block_data(), nullptr);
-  EXPECT_NE(s.text_ptr(), s.block_data());
+  ASSERT_NE(block_data(s), nullptr);
+  EXPECT_NE(s.text_ptr(), block_data(s));
   EXPECT_STREQ(s.text_ptr(), "");
   pfc::string8_fast f;
   f.append_text("abc", 3);
   f.cut_to_length(0);
-  EXPECT_NE(f.text_ptr(), f.block_data());
+  EXPECT_NE(f.text_ptr(), block_data(f));
   EXPECT_STREQ(f.text_ptr(), "");
 }
 
@@ -174,8 +175,8 @@ TEST(StringText, EmptyStringsAllocateNothing) {
       b->close_buffer();
       EXPECT_EQ(b->text_length(), 0u);
     }
-    EXPECT_EQ(s.block_data(), nullptr);
-    EXPECT_EQ(f.block_data(), nullptr);
+    EXPECT_EQ(block_data(s), nullptr);
+    EXPECT_EQ(block_data(f), nullptr);
     pfc::string8 from_empty("");
     pfc::storage_t<char, pfc::alloc_doubling> doubling;
     doubling.set_size(0);
@@ -187,16 +188,16 @@ TEST(StringText, EmptyStringsAllocateNothing) {
 
 TEST(StringOverlap, AppendOfOwnTextInPlace) {
   pfc::string8 s("abcde"); // 22-byte block: the append fits without moving
-  const char* block = s.block_data();
+  const char* block = block_data(s);
   s.append_text(s.text_ptr() + 1, pfc::infinite_length);
   EXPECT_EQ(text_of(s), "abcdebcde");
-  EXPECT_EQ(s.block_data(), block);
+  EXPECT_EQ(block_data(s), block);
 }
 
 TEST(StringOverlap, AppendOfOwnTextThatMovesTheBlock) {
   pfc::string8 s(std::string(40, 'x').c_str());
   s.assign_text("abcde", pfc::infinite_length); // 57 > 6 + 32: shrinks to exactly 6
-  ASSERT_EQ(s.block_size(), 6u);
+  ASSERT_EQ(block_size(s), 6u);
   allocation_probe probe;
   s.append_text(s.text_ptr() + 1, pfc::infinite_length);
   EXPECT_EQ(text_of(s), "abcdebcde");
@@ -216,7 +217,7 @@ TEST(StringOverlap, SourceInsideSlackPastTheTextCounts) {
   // A pointer into the spare part of the block is still the string's own
   // memory; the copy reads it before anything moves.
   pfc::string8 s("abc");
-  char* spare = const_cast<char*>(s.block_data()) + 10;
+  char* spare = const_cast<char*>(block_data(s)) + 10;
   std::memcpy(spare, "zz", 3);
   s.assign_text(spare, pfc::infinite_length);
   EXPECT_EQ(text_of(s), "zz");
@@ -225,17 +226,17 @@ TEST(StringOverlap, SourceInsideSlackPastTheTextCounts) {
 TEST(StringBuffer, OpenWriteClose) {
   pfc::string8 s;
   char* p = s.open_buffer(10);
-  ASSERT_EQ(s.block_size(), 27u);
+  ASSERT_EQ(block_size(s), 27u);
   for (std::uint32_t i = 0; i < 27; ++i)
     EXPECT_EQ(p[i], '\0') << i;
   EXPECT_EQ(s.text_length(), 0u);
   std::memcpy(p, "wxyz", 4);
   s.close_buffer();
   EXPECT_EQ(text_of(s), "wxyz");
-  EXPECT_EQ(s.block_size(), 27u);
+  EXPECT_EQ(block_size(s), 27u);
   // A writer that used the whole block loses the last byte to the terminator.
   p = s.open_buffer(2);
-  std::memset(p, 'k', s.block_size());
+  std::memset(p, 'k', block_size(s));
   s.close_buffer();
   EXPECT_EQ(s.text_length(), 26u);
   EXPECT_EQ(text_of(s), std::string(26, 'k'));
@@ -245,8 +246,8 @@ TEST(StringBuffer, FastVariantZeroesOnlyTheLogicalSize) {
   pfc::string8_fast f;
   f.append_text("abcdefghij", 10); // 16-byte block
   char* p = f.open_buffer(3);
-  EXPECT_EQ(f.block_size(), 4u);
-  EXPECT_EQ(f.block_allocation(), 16u);
+  EXPECT_EQ(block_size(f), 4u);
+  EXPECT_EQ(block_allocation(f), 16u);
   EXPECT_EQ(std::string(p, 4), std::string(4, '\0'));
   EXPECT_EQ(p[4], 'e');
   p[0] = 'Q';
@@ -293,13 +294,13 @@ TEST(StringBuffer, TakenTextFitsAsAnAssignWould) {
     taker.take_text(gathered);
     assigned.assign_text(long_text.c_str(), pfc::infinite_length);
     EXPECT_EQ(text_of(taker), long_text) << before;
-    EXPECT_EQ(taker.block_size(), assigned.block_size()) << before;
+    EXPECT_EQ(block_size(taker), block_size(assigned)) << before;
   }
   pfc::string8 s("abc");
   pfc::string8_fast gathered;
   gathered.append_text(long_text.c_str(), 60);
   s.take_text(gathered);
-  EXPECT_EQ(s.block_size(), 77u);
+  EXPECT_EQ(block_size(s), 77u);
   EXPECT_EQ(gathered.text_length(), 0u);
 }
 
@@ -452,15 +453,15 @@ TEST(StringBaseSlots, TableInOrder) {
 TEST(ExactText, HoldsTextPlusTerminatorExactly) {
   pfc::exact_text t;
   EXPECT_STREQ(t.c_str(), "");
-  EXPECT_EQ(t.block_size(), 0u);
+  EXPECT_EQ(block_size(t), 0u);
   t.assign("C:\\dir\\cor_chirpline.dll");
   EXPECT_STREQ(t.c_str(), "C:\\dir\\cor_chirpline.dll");
-  EXPECT_EQ(t.block_size(), 25u);
+  EXPECT_EQ(block_size(t), 25u);
   t.assign("");
-  EXPECT_EQ(t.block_size(), 1u);
+  EXPECT_EQ(block_size(t), 1u);
   EXPECT_STREQ(t.c_str(), "");
   t.assign(nullptr);
-  EXPECT_EQ(t.block_size(), 1u);
+  EXPECT_EQ(block_size(t), 1u);
 }
 
 TEST(ExactText, RefusedAllocationKeepsTheOldText) {
@@ -471,7 +472,7 @@ TEST(ExactText, RefusedAllocationKeepsTheOldText) {
   EXPECT_THROW(t.assign("something new"), std::bad_alloc);
   EXPECT_EQ(t.c_str(), before);
   EXPECT_STREQ(t.c_str(), "old");
-  EXPECT_EQ(t.block_size(), 4u);
+  EXPECT_EQ(block_size(t), 4u);
 }
 
 TEST(FormatDecimal, DigitsWithoutSignOrLeadingZeros) {

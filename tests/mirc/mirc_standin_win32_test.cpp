@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -115,10 +116,87 @@ TEST(StandinCommandLine, BadOptionsAreNamedAndRefused) {
   const auto help = run_program(L"mirc-standin.exe", L"--help");
   EXPECT_EQ(help.exit_code, 0u);
   EXPECT_NE(help.out.find("--trace FILE"), std::string::npos);
-  // The other sender answers --help the same way instead of sending "--help" to mIRC.
-  const auto send_help = run_program(L"mirc-send.exe", L"--help");
-  EXPECT_EQ(send_help.exit_code, 0u) << send_help.err;
-  EXPECT_EQ(send_help.out.rfind("usage: mirc-send", 0), 0u) << send_help.out;
+}
+
+std::size_t line_count(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// mirc-send never hands mIRC an option of its own as the command: what looks
+// like an option is one (or a usage error naming it) unless it follows --.
+TEST(SenderCommandLine, OptionsAreNeverSentAndBadOnesAreNamed) {
+  mirc_standin mirc(L"--class mIRCcli");
+  const struct {
+    const wchar_t* arguments;
+    const char* says;
+  } refused[] = {
+      {L"--block", "no value for --block"},
+      {L"--block --help", "no value for --block"},
+      {L"--method", "no value for --method"},
+      {L"--method 2 --colour blue hi", "unknown option --colour"},
+      {L"hi --textish", "unknown option --textish"},
+      {L"--method x hi", "bad value for --method: x (1 to 15)"},
+      {L"--method 0 hi", "bad value for --method: 0 (1 to 15)"},
+      {L"--method 16 hi", "bad value for --method: 16 (1 to 15)"},
+      {L"--method 2x hi", "bad value for --method: 2x (1 to 15)"},
+      {L"--block 10 hi", "bad value for --block: 10 (0 to 9)"},
+      {L"--block -1 hi", "bad value for --block: -1 (0 to 9)"},
+      {L"--class \"\" hi", "bad value for --class: an empty name"},
+      {L"", "no TEXT to send"},
+      {L"--", "no TEXT to send"},
+      {L"one two", "more than one TEXT: two"},
+      {L"-- one two", "more than one TEXT: two"},
+  };
+  for (const auto& r : refused) {
+    const auto run = run_program(L"mirc-send.exe", std::wstring(L"--class mIRCcli ") + r.arguments);
+    EXPECT_EQ(run.exit_code, 2u) << r.says;
+    EXPECT_EQ(run.err.rfind(std::string("mirc-send: ") + r.says, 0), 0u) << run.err;
+    EXPECT_EQ(line_count(run.err), 1u) << run.err;
+  }
+  const auto too_long = run_program(L"mirc-send.exe", L"--class mIRCcli " + std::wstring(4096, L'a'));
+  EXPECT_EQ(too_long.exit_code, 2u);
+  EXPECT_NE(too_long.err.find("4096 bytes as UTF-8"), std::string::npos) << too_long.err;
+
+  for (const wchar_t* help : {L"--help", L"--method 2 --help", L"--block 3 -h"}) {
+    const auto run = run_program(L"mirc-send.exe", std::wstring(L"--class mIRCcli ") + help);
+    EXPECT_EQ(run.exit_code, 0u) << run.err;
+    EXPECT_EQ(run.out.rfind("usage: mirc-send", 0), 0u) << run.out;
+  }
+  EXPECT_TRUE(mirc.received().empty()) << mirc.received().front();
+
+  // After --, text that looks like an option is the command; the longest
+  // that fits the block goes whole.
+  EXPECT_EQ(run_program(L"mirc-send.exe", L"--class mIRCcli --method 2 -- --block").exit_code, 0u);
+  EXPECT_EQ(run_program(L"mirc-send.exe", L"--class mIRCcli -- --").exit_code, 0u);
+  EXPECT_EQ(run_program(L"mirc-send.exe", L"--class mIRCcli " + std::wstring(4095, L'a')).exit_code, 0u);
+  EXPECT_EQ(run_program(L"mirc-send.exe", L"--class mIRCcli --method 9 " + std::wstring(2047, L'\u00E9')).exit_code,
+            0u);
+  EXPECT_EQ(mirc.received(), (std::vector<std::string>{"--block", "--", std::string(4095, 'a'), [] {
+                                                         std::string e;
+                                                         for (int i = 0; i < 2047; ++i)
+                                                           e += "\xC3\xA9";
+                                                         return e;
+                                                       }()}));
+}
+
+// Exit status 1 says what happened, in one line.
+TEST(SenderCommandLine, EachFailureToDeliverIsOneLine) {
+  const auto nobody = run_program(L"mirc-send.exe", L"--class mIRCnobody hi");
+  EXPECT_EQ(nobody.exit_code, 1u);
+  EXPECT_EQ(nobody.err.rfind("mirc-send: no mIRCnobody window", 0), 0u) << nobody.err;
+  EXPECT_EQ(line_count(nobody.err), 1u) << nobody.err;
+
+  mirc_standin refusing(L"--class mIRCrefuse");
+  const auto refused = run_program(L"mirc-send.exe", L"--class mIRCrefuse --method 4 hi"); // flood bit alone
+  EXPECT_EQ(refused.exit_code, 1u);
+  EXPECT_EQ(refused.err.rfind("mirc-send: mIRCrefuse answered 0", 0), 0u) << refused.err;
+  EXPECT_EQ(line_count(refused.err), 1u) << refused.err;
+
+  mirc_standin hung(L"--class mIRChung --hang-ms 8000");
+  const auto late = run_program(L"mirc-send.exe", L"--class mIRChung hi");
+  EXPECT_EQ(late.exit_code, 1u);
+  EXPECT_EQ(late.err.rfind("mirc-send: mIRChung did not answer within 5 s", 0), 0u) << late.err;
+  EXPECT_EQ(line_count(late.err), 1u) << late.err;
 }
 
 } // namespace

@@ -196,15 +196,16 @@ TEST_F(DialogLogic, ReadPatternField) {
 }
 
 // Each allocation of an operation refused in turn, starting from a page whose
-// controls differ from the stored settings: a refusal leaves settings,
-// controls, listener and state exactly as they were; the first run with
-// nothing refused completes. Returns how many refusals it took.
-unsigned refuse_each_allocation(DialogLogic& t, void (*op)(preferences_dialog_logic&)) {
+// controls (the field holding typed) differ from the stored settings: a
+// refusal leaves settings, controls, listener and state exactly as they were;
+// the first run with nothing refused completes. Returns how many refusals it took.
+unsigned refuse_each_allocation(DialogLogic& t, void (*op)(preferences_dialog_logic&),
+                                const std::u16string& typed = u"typed \u00E9") {
   for (unsigned k = 1; k < 20; ++k) {
     cfg_enabled.value = 0;
     cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);
     t.controls.box = 1;
-    t.controls.field = u"typed \u00E9";
+    t.controls.field = typed;
     t.listener.notifications = 0;
     const auto before = std::make_tuple(cfg_enabled.value, pattern(), t.controls.box, t.controls.field);
     bool threw = false, refused = false;
@@ -234,6 +235,22 @@ TEST_F(DialogLogic, AllocationFailureWhileApplyingKeepsBothOldSettings) {
   EXPECT_GE(refuse_each_allocation(*this, [](preferences_dialog_logic& l) { l.apply_changes(); }), 3u);
   EXPECT_EQ(cfg_enabled.value, 1u);
   EXPECT_EQ(pattern(), "typed \xC3\xA9");
+  EXPECT_EQ(logic.state_flags(), 8u);
+}
+
+TEST_F(DialogLogic, AllocationFailureWhileApplyingAPatternLongerThanTheStoredBlockKeepsBothOldSettings) {
+  // "%artist%" sits in a 25-byte block: this one has to move to a new block.
+  std::u16string typed = u"%title% \u266A ";
+  for (int i = 0; i < 40; ++i)
+    typed += u"J\u00F3ga ";
+  std::string expected = "%title% \xE2\x99\xAA ";
+  for (int i = 0; i < 40; ++i)
+    expected += "J\xC3\xB3ga ";
+  EXPECT_GE(refuse_each_allocation(
+                *this, [](preferences_dialog_logic& l) { l.apply_changes(); }, typed),
+            3u);
+  EXPECT_EQ(cfg_enabled.value, 1u);
+  EXPECT_EQ(pattern(), expected);
   EXPECT_EQ(logic.state_flags(), 8u);
 }
 

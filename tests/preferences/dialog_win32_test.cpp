@@ -60,9 +60,10 @@ std::vector<std::uint8_t> settings_stream(std::uint8_t enabled, const char* patt
 }
 
 std::wstring field_text(HWND page) {
-  wchar_t buffer[256] = {};
-  GetDlgItemTextW(page, IDC_TITLE_PATTERN, buffer, 256);
-  return buffer;
+  HWND field = GetDlgItem(page, IDC_TITLE_PATTERN);
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(field, &text[0], static_cast<int>(text.size()))));
+  return text;
 }
 
 class DialogWindow : public testing::Test {
@@ -310,27 +311,34 @@ TEST_F(DialogWindow, EachRefusedAllocationLeavesPageAndSettingsAgreeing) {
   }
   HWND w = window(instance);
   EXPECT_EQ(field_text(w), L"%title% - %album%");
-  using operation = void (preferences_page_instance::*)();
-  for (operation op : {&preferences_page_instance::apply_changes, &preferences_page_instance::reset_to_defaults}) {
+  const auto refuse_each = [&](void (preferences_page_instance::*op)(), const std::wstring& typed) {
     for (unsigned k = 1;; ++k) {
       ASSERT_LT(k, 10u) << "the operation never completed";
       cfg_enabled.value = 0;
       cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);
-      set_field(w, L"typed \u00E9");
+      set_field(w, typed.c_str());
       CheckDlgButton(w, IDC_SEND_ENABLED, BST_CHECKED);
       try {
         const allocation_probe probe(k);
         ((*instance).*op)();
-        break;
+        return;
       } catch (const std::bad_alloc&) {
       }
       EXPECT_EQ(cfg_enabled.value, 0u) << k;
       EXPECT_EQ(std::string(cfg_title_pattern.text_ptr()), "%artist%") << k;
-      EXPECT_EQ(field_text(w), L"typed \u00E9") << k;
+      EXPECT_EQ(field_text(w), typed) << k;
       EXPECT_EQ(IsDlgButtonChecked(w, IDC_SEND_ENABLED), static_cast<UINT>(BST_CHECKED)) << k;
       EXPECT_EQ(instance->state_flags(), 9u) << k;
     }
-  }
+  };
+  refuse_each(&preferences_page_instance::apply_changes, L"typed \u00E9");
+  // Longer than the stored pattern's block: the new text needs a block of its own.
+  const std::wstring longer = L"%title% \u266A " + std::wstring(300, L'\u00E9');
+  refuse_each(&preferences_page_instance::apply_changes, longer);
+  EXPECT_EQ(cfg_enabled.value, 1u);
+  EXPECT_EQ(cfg_title_pattern.text_length(), 12u + 600u) << "three bytes for the note, two for each accented e";
+  EXPECT_EQ(instance->state_flags(), 8u);
+  refuse_each(&preferences_page_instance::reset_to_defaults, L"typed \u00E9");
   EXPECT_EQ(std::string(cfg_title_pattern.text_ptr()), "%title% - %album%");
   EXPECT_EQ(field_text(w), L"%title% - %album%");
   EXPECT_EQ(instance->state_flags(), 8u);

@@ -1,7 +1,7 @@
 // Installs the text buffers' allocation hook for one scope: counts every
 // request and can refuse a chosen one, as a runtime out of memory would.
 #pragma once
-#include "support/pfc/memory.h"
+#include "allocation_hook.h"
 
 #include <cstddef>
 #include <vector>

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 // What a host of our own throws when its data runs out: deliberately not a
@@ -107,6 +108,20 @@ inline void append_record(std::vector<std::uint8_t>& out, const std::uint8_t (&i
                           const std::vector<std::uint8_t>& payload) {
   append_record_head(out, id, static_cast<std::uint32_t>(payload.size()));
   out.insert(out.end(), payload.begin(), payload.end());
+}
+
+// The pattern a payload loads as, by the format's rule: each 256-byte chunk
+// contributes its bytes up to its first zero.
+inline std::string pattern_from_payload(const std::uint8_t* payload, std::size_t size) {
+  std::string text;
+  for (std::size_t chunk = 0; chunk < size; chunk += 256) {
+    const std::size_t end = chunk + 256 < size ? chunk + 256 : size;
+    std::size_t i = chunk;
+    while (i < end && payload[i] != 0)
+      ++i;
+    text.append(reinterpret_cast<const char*>(payload) + chunk, i - chunk);
+  }
+  return text;
 }
 
 inline std::vector<std::uint8_t> bytes_of(const char* text) {

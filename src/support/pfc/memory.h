@@ -1,5 +1,7 @@
-// The one place the text buffers get memory from, so tests can count
-// allocations and make any one of them fail.
+// The one place the text buffers, the settings map and the error messages get
+// memory from. It is linked from an archive as a unit of its own, so a program
+// that defines mem_realloc itself (to count requests or refuse one, as a
+// runtime out of memory would) has its own taken instead.
 #pragma once
 #include <cstddef>
 
@@ -8,10 +10,5 @@ namespace pfc {
 // Returns the new block, or null on failure (the old block is then untouched).
 // bytes == 0 frees the block and returns null.
 void* mem_realloc(void* block, std::size_t bytes) noexcept;
-
-// Test hook: called before every request that allocates (bytes > 0); returning
-// false makes the request fail as if the runtime had no memory.
-using allocation_hook = bool (*)(std::size_t bytes, void* context);
-void set_allocation_hook(allocation_hook hook, void* context) noexcept;
 
 } // namespace pfc

@@ -12,6 +12,10 @@
 
 namespace pfc {
 
+// Reads a string's block bookkeeping where memory use itself is what is
+// looked at; the component has no use for it and defines none.
+struct block_inspector;
+
 // Defined out of line for exactly the two policies (string8.cpp).
 template <typename Policy> class string8_t : public string_base {
 public:
@@ -61,14 +65,6 @@ public:
   // block is taken over (trimmed) instead of copied. from is left empty then.
   void take_text(string8_t<alloc_doubling>& from);
 
-  // Block bookkeeping, for callers that care about memory (and for tests).
-  std::uint32_t block_size() const noexcept { return storage_.size(); }
-  std::uint32_t block_allocation() const noexcept { return storage_.allocation(); }
-  const char* block_data() const noexcept { return storage_.data(); }
-  void clear() noexcept {
-    storage_.clear();
-    used_length_ = 0;
-  }
   // Exchanges the texts and blocks; allocates nothing, so a change prepared in
   // a temporary can be committed with no way left to fail.
   void swap(string8_t& other) noexcept {
@@ -78,6 +74,7 @@ public:
 
 private:
   template <typename> friend class string8_t;
+  friend struct block_inspector;
 
   bool overlaps(const char* text) const noexcept;
   void append_text_unaliased(const char* text, std::uint32_t max_len);
@@ -120,9 +117,9 @@ class exact_text {
 public:
   void assign(const char* text);
   const char* c_str() const noexcept { return storage_.size() == 0 ? "" : storage_.data(); }
-  std::uint32_t block_size() const noexcept { return storage_.size(); }
 
 private:
+  friend struct block_inspector;
   storage_t<char, alloc_standard> storage_;
 };
 

@@ -1,0 +1,117 @@
+#!/bin/sh
+# Every tool's command line: --help prints its usage on standard output with
+# status 0; a bad argument gets one line on standard error naming it, and
+# status 2, before the tool installs, builds or starts anything.
+#
+# usage: command_line_test.sh ROOT          the tools/ scripts and bench/announcer/irc_latency.sh
+#        command_line_test.sh ROOT BIN      the Windows programs in BIN, under Wine
+set -u
+root=$1 bin=${2:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+checked=0
+
+failed() {
+  echo "FAIL: $*"
+  sed 's/^/  stdout: /' "$work/out"
+  sed 's/^/  stderr: /' "$work/err"
+  failures=$((failures + 1))
+}
+
+# A tool that did not stop at its command line would start real work: bound it.
+run() { timeout 120 "$@" </dev/null >"$work/out" 2>"$work/err"; }
+
+# expect_help COMMAND...
+expect_help() {
+  checked=$((checked + 1))
+  run "$@"
+  status=$?
+  if [ $status -ne 0 ]; then failed "$* gave status $status"; return; fi
+  grep -q 'usage:' "$work/out" || failed "$* printed no usage on standard output"
+  [ ! -s "$work/err" ] || failed "$* wrote to standard error"
+}
+
+# expect_bad TEXT COMMAND...: status 2, one line on standard error holding TEXT.
+expect_bad() {
+  text=$1
+  shift
+  checked=$((checked + 1))
+  run "$@"
+  status=$?
+  if [ $status -ne 2 ]; then failed "$* gave status $status, not 2"; return; fi
+  [ "$(tr -d '\r' <"$work/err" | wc -l)" -eq 1 ] || failed "$* wrote other than one line to standard error"
+  tr -d '\r' <"$work/err" | grep -qF -- "$text" || failed "$* did not say: $text"
+}
+
+if [ -z "$bin" ]; then
+  t=$root/tools
+  expect_help "$t/build" --help
+  expect_bad "no build kind given" "$t/build"
+  expect_bad "unknown build kind frob" "$t/build" frob
+  expect_help "$t/fuzz" --help
+  expect_bad "TARGET and RUNS are needed" "$t/fuzz" all
+  expect_bad "unknown target frob" "$t/fuzz" frob 10
+  expect_bad "bad value for RUNS: 10x" "$t/fuzz" all 10x
+  expect_bad "bad value for RUNS: 0" "$t/fuzz" settings_stream_fuzzer 0
+  expect_help "$t/demo" --help
+  expect_bad "unknown option --frob" "$t/demo" --frob
+  expect_bad "b is one too many" "$t/demo" a b
+  expect_bad "cannot read /no/such/playlist" "$t/demo" /no/such/playlist
+  expect_help "$t/soak" --help
+  expect_bad "bad value for TRACKS: 100x" "$t/soak" 100x
+  expect_bad "bad value for TRACKS: 0" "$t/soak" 0
+  expect_bad "bad value for SAMPLES: -3" "$t/soak" 10 -3
+  expect_bad "3 is one too many" "$t/soak" 1 2 3
+  expect_help "$t/bench" --help
+  expect_bad "not a Google Benchmark flag: --frob" "$t/bench" --frob
+  expect_bad "not a Google Benchmark flag: cjk" "$t/bench" --benchmark_filter=x cjk
+  expect_bad "bad value for BENCH_REPETITIONS: x" env BENCH_REPETITIONS=x "$t/bench"
+  expect_help "$t/irc-peers" --help
+  expect_bad "no command given" "$t/irc-peers"
+  expect_bad "unknown command frob" "$t/irc-peers" frob
+  expect_bad "start needs DIR and CHANNEL" "$t/irc-peers" start "$work/irc"
+  expect_bad "bad value for CHANNEL: chirpline" "$t/irc-peers" start "$work/irc" chirpline
+  expect_bad "stop needs DIR" "$t/irc-peers" stop
+  expect_bad "no peers were started there" "$t/irc-peers" restart "$work/irc"
+  expect_help "$t/setup" --help
+  expect_bad "takes no arguments, got x" "$t/setup" x
+  expect_help "$t/screenshot-prefs" --help
+  expect_bad "takes no arguments, got x" "$t/screenshot-prefs" x
+  expect_help "$t/wine-run" --help
+  expect_bad "no PROGRAM given" "$t/wine-run"
+  # These two say only how they are used.
+  expect_help "$t/test" --help
+  expect_bad "usage" "$t/test" x
+  expect_help "$t/release" --help
+  expect_bad "usage" "$t/release" x
+  l=$root/bench/announcer/irc_latency.sh
+  expect_help "$l" --help
+  expect_bad "bad value for TRACKS: 2x" "$l" 2x
+  expect_bad "bad value for GAP_MS: -1" "$l" 10 -1
+  expect_bad "3 is one too many" "$l" 1 2 3
+else
+  w="$root/tools/wine-run"
+  expect_help "$w" "$bin/announce-soak.exe" --help
+  expect_bad "bad value for TRACKS: 100x" "$w" "$bin/announce-soak.exe" 100x
+  expect_bad "bad value for TRACKS: -5" "$w" "$bin/announce-soak.exe" -5
+  expect_bad "bad value for SAMPLES: 0" "$w" "$bin/announce-soak.exe" 10 0
+  expect_bad "3 is one too many" "$w" "$bin/announce-soak.exe" 1 2 3
+  expect_help "$w" "$bin/announce-latency.exe" --help
+  expect_bad "2 is one too many" "$w" "$bin/announce-latency.exe" 1 2
+  expect_help "$w" "$bin/irc-latency.exe" --help
+  expect_bad "PORT and CHANNEL_FILE are needed" "$w" "$bin/irc-latency.exe"
+  expect_bad "bad value for PORT: x" "$w" "$bin/irc-latency.exe" x out
+  expect_bad "bad value for PORT: 70000" "$w" "$bin/irc-latency.exe" 70000 out
+  expect_bad "bad value for TRACKS: junk" "$w" "$bin/irc-latency.exe" 6667 out junk
+  expect_bad "bad value for GAP_MS: 5s" "$w" "$bin/irc-latency.exe" 6667 out 10 5s
+  expect_help "$w" "$bin/corvane-host.exe" --help
+  expect_bad "unknown command 'frob'" "$w" "$bin/corvane-host.exe" frob
+  expect_bad "--dll needs a value" "$w" "$bin/corvane-host.exe" --dll
+  expect_bad "unknown option --frob" "$w" "$bin/corvane-host.exe" --frob
+  expect_bad "play needs PLAYLIST" "$w" "$bin/corvane-host.exe" play
+  expect_bad "x.txt is one too many" "$w" "$bin/corvane-host.exe" play a.txt x.txt
+  expect_bad "info takes no arguments; junk is one too many" "$w" "$bin/corvane-host.exe" info junk
+fi
+echo "$checked command lines checked, $failures failed"
+[ $failures -eq 0 ]
