@@ -27,7 +27,9 @@ function(chirpline_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} chirpline_test_support GTest::gtest GTest::gtest_main)
   if(CHIRPLINE_WIN32)
-    add_dependencies(${name} runtime_dlls)
+    # The component's objects import the host's shared.dll: the stand-in's
+    # build of it must sit beside every test program.
+    add_dependencies(${name} runtime_dlls corvane_shared)
   endif()
   add_test(NAME ${name}${CHIRPLINE_TEST_SUFFIX} COMMAND ${name})
   if(T_LABELS)

@@ -9,8 +9,8 @@
 #include "host/console.h"
 #include "ratio_reporter.h"
 #include "settings/cfg_var.h"
-#include "shell/module_state.h"
-#include "shell/service.h"
+#include "runtime/module_state.h"
+#include "runtime/service.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 #include "announcer/mirc_command.h"
 #include "announcer/mirc_delivery.h"
 #include "announcer/mirc_interface.h"
-#include "shell/console.h"
+#include "runtime/console.h"
 #include "support/exception_win32.h"
 #include "support/pfc/string8.h"
 #include "support/utf8_convert.h"

@@ -1,7 +1,7 @@
 // Who the component is, and whether it sits under its expected file name.
 #pragma once
 #include "host/service_base.h"
-#include "support/pfc/string_base.h"
+#include "host/string_base.h"
 
 // {10BB3EBD-DDF7-4975-A3CC-23084829453E}
 inline constexpr guid componentversion_class_guid = {

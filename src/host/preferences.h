@@ -2,7 +2,7 @@
 // and the host version service the help address needs.
 #pragma once
 #include "host/service_base.h"
-#include "support/pfc/string_base.h"
+#include "host/string_base.h"
 
 using window_handle_t = void*; // the platform's window handle
 

@@ -1,7 +1,7 @@
 // The host's title-format compiler, its compiled scripts and track handles.
 #pragma once
 #include "host/service_base.h"
-#include "support/pfc/string_base.h"
+#include "host/string_base.h"
 
 // {3F7674AB-044C-4796-8801-6C443C244D88}
 inline constexpr guid titleformat_compiler_class_guid = {

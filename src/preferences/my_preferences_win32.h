@@ -5,7 +5,7 @@
 #include "host/preferences.h"
 #include "preferences/preferences_dialog_logic.h"
 #include "preferences/settings_dialog_win32.h"
-#include "shell/service.h"
+#include "runtime/service.h"
 
 class CMyPreferences : public preferences_page_instance {
 public:

@@ -3,7 +3,7 @@
 // raises when no window comes into being) and hwnd().
 #pragma once
 #include "preferences/preferences_page_v3_base.h"
-#include "shell/service.h"
+#include "runtime/service.h"
 
 template <typename Dialog> class preferences_page_instance_impl : public Dialog {
 public:

@@ -1,6 +1,6 @@
 #include "preferences/preferences_page_v3_base.h"
 #include "preferences/guid_text.h"
-#include "shell/service.h"
+#include "runtime/service.h"
 #include "support/pfc/exceptions.h"
 
 #include <cstring>

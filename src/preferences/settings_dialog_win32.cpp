@@ -1,7 +1,7 @@
 #include "preferences/settings_dialog_win32.h"
 #include "preferences/preferences_dialog_logic.h"
 #include "preferences/preferences_resource.h"
-#include "shell/console.h"
+#include "runtime/console.h"
 #include "support/exception_win32.h"
 
 // The module this code is linked into: the dialog template travels with it.

@@ -1,5 +1,6 @@
 #include "support/short_text_buffer.h"
 #include "support/pfc/exceptions.h"
+#include "support/pfc/string8.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // A text sink of at most 32 characters that never allocates: room for short
 // diagnostic texts built where an allocation would be out of place.
 #pragma once
-#include "support/pfc/string_base.h"
+#include "host/string_base.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // (exception_win32_system_native.cpp). Both come from an archive, so a
 // program that defines these itself, to script the platform, keeps its own.
 #pragma once
-#include "support/pfc/string_base.h"
+#include "host/string_base.h"
 
 #include <cstdint>
 

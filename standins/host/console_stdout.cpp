@@ -1,5 +1,5 @@
 #include "console_stdout.h"
-#include "shell/service.h"
+#include "runtime/service.h"
 
 #include <cstring>
 

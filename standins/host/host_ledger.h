@@ -2,7 +2,7 @@
 // compiler): every reference handed out and given back is counted, so the host
 // can prove that a component keeps nothing after a call.
 #pragma once
-#include "shell/service.h"
+#include "runtime/service.h"
 
 #include <atomic>
 #include <cstdint>

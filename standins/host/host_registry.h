@@ -2,7 +2,7 @@
 // component, holding one reference to every service it offers.
 #pragma once
 #include "host/host_api.h"
-#include "shell/service.h"
+#include "runtime/service.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // preferences pages name.
 #pragma once
 #include "host/preferences.h"
-#include "shell/service.h"
+#include "runtime/service.h"
 
 constexpr const char host_standin_version[] = "0.9.0";
 

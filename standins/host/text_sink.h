@@ -1,7 +1,7 @@
 // A host-side text sink for the component's report operations: the same
 // operations as the component's strings, kept in a std::string.
 #pragma once
-#include "support/pfc/string_base.h"
+#include "host/string_base.h"
 
 #include <cstring>
 #include <string>

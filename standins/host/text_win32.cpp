@@ -1,5 +1,5 @@
 #include "text_win32.h"
-#include "shared_api.h"
+#include "host/shared_api.h"
 #include "text_sink.h"
 
 #include <windows.h>

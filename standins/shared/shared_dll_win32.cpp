@@ -1,4 +1,4 @@
-#include "shared_api.h"
+#include "host/shared_api.h"
 
 #include <windows.h>
 

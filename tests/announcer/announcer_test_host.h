@@ -6,7 +6,7 @@
 #include "host_ledger.h"
 #include "host_registry.h"
 #include "settings/cfg_var.h"
-#include "shell/module_state.h"
+#include "runtime/module_state.h"
 #include "titleformat_standin.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "allocation_probe.h"
 #include "host/client_interface.h"
 #include "host/console.h"
-#include "shell/console.h"
+#include "runtime/console.h"
 #include "support/pfc/memory.h"
 
 #include <gtest/gtest.h>

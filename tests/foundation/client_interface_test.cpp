@@ -2,7 +2,7 @@
 // them, against the module-wide state they keep.
 #include "allocation_probe.h"
 #include "host/client_interface.h"
-#include "shell/module_state.h"
+#include "runtime/module_state.h"
 
 #include <gtest/gtest.h>
 

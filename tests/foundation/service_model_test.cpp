@@ -1,7 +1,7 @@
 // Reference rules, the two lifetime models, the factory chain and its node
 // layout, and host-service lookup against a host that records what it is asked.
-#include "shell/module_state.h"
-#include "shell/service.h"
+#include "runtime/module_state.h"
+#include "runtime/service.h"
 #include "support/pfc/exceptions.h"
 
 #include <gtest/gtest.h>

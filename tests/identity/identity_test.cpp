@@ -1,7 +1,7 @@
 #include "host/client_interface.h"
 #include "host/console.h"
-#include "shell/component_identity.h"
-#include "shell/service.h"
+#include "component/component_identity.h"
+#include "runtime/service.h"
 #include "support/pfc/string8.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include "preferences/preferences_resource.h"
 #include "preferences_fakes.h"
 #include "settings/settings_stream_io.h"
-#include "shell/module_state.h"
+#include "runtime/module_state.h"
 #include "support/exception_win32.h"
 
 #include <windows.h>

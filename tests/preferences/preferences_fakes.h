@@ -5,7 +5,7 @@
 #include "host/host_api.h"
 #include "host/preferences.h"
 #include "settings/cfg_var.h"
-#include "shell/module_state.h"
+#include "runtime/module_state.h"
 #include "support/pfc/string8.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 // exception_win32 on the real platform, with the host's shared.dll wording the
 // messages and tracking the call stack.
-#include "shared_api.h"
+#include "host/shared_api.h"
 #include "support/exception_win32.h"
 #include "support/pfc/string8.h"
 

@@ -4,8 +4,8 @@
 // appending or assigning nothing to it still allocates nothing. Every failure
 // (std::bad_alloc, pfc::exception_overflow) leaves the string as it was.
 #pragma once
+#include "host/string_base.h"
 #include "support/pfc/storage.h"
-#include "support/pfc/string_base.h"
 
 #include <cstring>
 #include <utility>
@@ -123,6 +123,8 @@ private:
   storage_t<char, alloc_standard> storage_;
 };
 
+// Bytes of text before its first zero byte, at most max_len. Null is empty.
+std::uint32_t bounded_length(const char* text, std::uint32_t max_len) noexcept;
 // Decimal digits of value into out (64 bytes), no sign, grouping or leading zeros.
 char* format_decimal(char* out, std::uint64_t value) noexcept;
 

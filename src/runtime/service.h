@@ -120,7 +120,7 @@ template <typename T> service_ptr_t<T> get_single_service(const guid& class_guid
 // Applies action to instance 0, 1, 2, ... of class_guid until the host has no more.
 template <typename Action> void for_each_service(const guid& class_guid, Action&& action);
 
-#include "shell/service_lookup.inl"
+#include "runtime/service_lookup.inl"
 
 template <typename T>
 using play_callback_static_factory_t = service_factory_single_t<T, play_callback_static_class_guid>;

@@ -1,7 +1,7 @@
-#include "shell/console.h"
+#include "runtime/console.h"
 #include "host/console.h"
-#include "shell/module_state.h"
-#include "shell/service.h"
+#include "runtime/module_state.h"
+#include "runtime/service.h"
 #include "support/pfc/string8.h"
 
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "shell/service.h"
+#include "runtime/service.h"
 #include "support/pfc/exceptions.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "host/client_interface.h"
 #include "settings/settings_stream_io.h"
-#include "shell/module_state.h"
-#include "shell/service.h"
+#include "runtime/module_state.h"
+#include "runtime/service.h"
 
 #if defined(_WIN32)
 #define CHIRPLINE_EXPORT __declspec(dllexport)

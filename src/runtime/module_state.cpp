@@ -1,5 +1,5 @@
-#include "shell/module_state.h"
-#include "shell/static_order.h"
+#include "runtime/module_state.h"
+#include "runtime/static_order.h"
 #include "support/pfc/string8.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The host's shared support library (shared.dll): system error wording and a
 // per-thread call stack of texts for crash reports.
 #pragma once
-#include "support/pfc/string_base.h"
+#include "host/string_base.h"
 
 #include <cstdint>
 

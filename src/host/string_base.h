@@ -35,7 +35,4 @@ protected:
   ~string_base() = default;
 };
 
-// Bytes of text before its first zero byte, at most max_len. Null is empty.
-std::uint32_t bounded_length(const char* text, std::uint32_t max_len) noexcept;
-
 } // namespace pfc

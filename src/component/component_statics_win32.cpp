@@ -1,11 +1,11 @@
 // The component's factories and its abort-signal hook. Their place in the
-// order of static construction is fixed in shell/static_order.h: the factory
+// order of static construction is fixed in runtime/static_order.h: the factory
 // chain is walked in the reverse of registration (each pushes on the front).
 #include "announcer/play_callback_mirc.h"
 #include "preferences/preferences_page_myimpl_win32.h"
-#include "shell/component_identity.h"
-#include "shell/service.h"
-#include "shell/static_order.h"
+#include "component/component_identity.h"
+#include "runtime/service.h"
+#include "runtime/static_order.h"
 #include "support/abort_signal_hook_win32.h"
 
 // -- factories, in registration order: the host walks them as playback

@@ -1,7 +1,7 @@
-#include "shell/component_identity.h"
+#include "component/component_identity.h"
 #include "chirpline_version.h"
-#include "shell/module_state.h"
-#include "shell/service.h"
+#include "runtime/module_state.h"
+#include "runtime/service.h"
 
 #include <cstring>
 

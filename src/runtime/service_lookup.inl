@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/module_state.h"
+#include "runtime/module_state.h"
 
 // Each instance is created into an empty slot, so the walk is sound whether or
 // not the host releases what the slot held; the previous instance is released
