@@ -7,6 +7,7 @@
 #include "runtime/console.h"
 #include "support/exception_win32.h"
 #include "support/pfc/string8.h"
+#include "support/unique_handle_win32.h"
 #include "support/utf8_convert.h"
 
 #include <cstring>
@@ -24,41 +25,6 @@ static_assert(mirc_interface::command_message == WM_USER + 200, "mIRC's command 
 // page, which would garble every title that is not plain ASCII.
 constexpr WPARAM mirc_command_method =
     mirc_interface::method_as_typed | mirc_interface::method_flood_protection | mirc_interface::method_unicode;
-
-class section_handle {
-public:
-  explicit section_handle(HANDLE handle = nullptr) noexcept : handle_(handle) {}
-  section_handle(section_handle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  section_handle& operator=(section_handle&& other) noexcept {
-    std::swap(handle_, other.handle_);
-    return *this;
-  }
-  section_handle(const section_handle&) = delete;
-  section_handle& operator=(const section_handle&) = delete;
-  ~section_handle() {
-    if (handle_) CloseHandle(handle_);
-  }
-  HANDLE get() const noexcept { return handle_; }
-  explicit operator bool() const noexcept { return handle_ != nullptr; }
-
-private:
-  HANDLE handle_;
-};
-
-class mapped_view {
-public:
-  explicit mapped_view(void* view) noexcept : view_(view) {}
-  mapped_view(const mapped_view&) = delete;
-  mapped_view& operator=(const mapped_view&) = delete;
-  ~mapped_view() {
-    if (view_) UnmapViewOfFile(view_);
-  }
-  char* get() const noexcept { return static_cast<char*>(view_); }
-  explicit operator bool() const noexcept { return view_ != nullptr; }
-
-private:
-  void* view_;
-};
 
 // "Error: " + what + ": " + the system's text for code (as exception_win32
 // words it, leaving the thread's last error alone) + " (system error N)".
@@ -102,25 +68,25 @@ struct block_name {
 // Creates the block "mIRC", or, when some other program holds it already, the
 // first of "mIRC1" to "mIRC9" that does not exist yet: writing into a block we
 // did not create would clobber that program's command.
-section_handle create_block(unsigned& index) {
+unique_handle create_block(unsigned& index) {
   for (unsigned i = 0; i < mirc_interface::block_names; ++i) {
     const block_name name(i);
     HANDLE handle =
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, mirc_interface::block_size, name.wide);
     const DWORD error = GetLastError();
-    section_handle section(handle);
+    unique_handle section(handle);
     if (!section) {
       pfc::string8 what("cannot create the shared block ");
       what.append_text(name.text, pfc::infinite_length);
       report_platform_failure(what.text_ptr(), error);
-      return section_handle();
+      return {};
     }
     if (error == ERROR_ALREADY_EXISTS) continue;
     index = i;
     return section;
   }
   console_error("the shared blocks mIRC and mIRC1 to mIRC9 are all in use; track not announced");
-  return section_handle();
+  return {};
 }
 
 // Calls visit(window) for every top-level window of the desktop until it
@@ -206,19 +172,19 @@ hand_over_outcome hand_over(HWND mirc_window, unsigned block_index) {
 // delivery's block take the name so that mIRC ran the next command twice. One
 // is kept at a time; it goes once mIRC has answered a later message, for mIRC
 // handles its messages in order, and at the latest when the component unloads.
-section_handle kept_block;
+unique_handle kept_block;
 
 } // namespace
 
 void deliver_command(const char* command_text) {
   unsigned block_index = 0;
-  section_handle section = create_block(block_index);
+  unique_handle section = create_block(block_index);
   if (!section) return;
 
   const std::uint32_t length = pfc::bounded_length(command_text, pfc::infinite_length);
   std::size_t taken = 0;
   {
-    const mapped_view view(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    const unique_view view(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
     if (!view) {
       pfc::string8 what("cannot map the shared block ");
       what.append_text(block_name(block_index).text, pfc::infinite_length);
@@ -226,8 +192,7 @@ void deliver_command(const char* command_text) {
       return;
     }
     // The view starts on a page boundary, so it is aligned for UTF-16 units.
-    pfc::utf8_to_utf16_fitted(reinterpret_cast<char16_t*>(view.get()), mirc_interface::block_units, command_text,
-                              taken);
+    pfc::utf8_to_utf16_fitted(static_cast<char16_t*>(view.get()), mirc_interface::block_units, command_text, taken);
   } // unmapped before anything below can raise
 
   if (taken < length) {
@@ -248,6 +213,6 @@ void deliver_command(const char* command_text) {
   if (outcome == hand_over_outcome::late)
     kept_block = std::move(section);
   else if (outcome == hand_over_outcome::answered)
-    kept_block = section_handle();
+    kept_block.reset();
   if (!found) console_error("no mIRC window found; track not announced");
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include "host/client_interface.h"
 #include "host_registry.h"
+#include "support/unique_handle_win32.h"
 
 #include <functional>
 #include <stdexcept>
@@ -17,31 +18,7 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-class module_handle {
-public:
-  explicit module_handle(HMODULE module = nullptr) noexcept : module_(module) {}
-  module_handle(module_handle&& other) noexcept : module_(other.release()) {}
-  module_handle& operator=(module_handle&& other) noexcept {
-    if (this != &other) {
-      reset();
-      module_ = other.release();
-    }
-    return *this;
-  }
-  ~module_handle() { reset(); }
-  HMODULE get() const noexcept { return module_; }
-  HMODULE release() noexcept {
-    HMODULE m = module_;
-    module_ = nullptr;
-    return m;
-  }
-  void reset() noexcept {
-    if (module_) FreeLibrary(release());
-  }
-
-private:
-  HMODULE module_;
-};
+using module_handle = unique_module;
 
 class loaded_component {
 public:

@@ -6,6 +6,7 @@
 #include "host/preferences.h"
 #include "host_commands.h"
 #include "host_version_info_standin.h"
+#include "support/unique_handle_win32.h"
 #include "text_sink.h"
 #include "text_win32.h"
 
@@ -55,13 +56,6 @@ private:
   std::function<void()> changed_;
 };
 
-struct window_owner {
-  HWND window = nullptr;
-  ~window_owner() {
-    if (window != nullptr && IsWindow(window)) DestroyWindow(window);
-  }
-};
-
 // The player's own window could not be made (no display, most often): the
 // player's failure, not the component's.
 class frame_unavailable : public std::runtime_error {
@@ -76,13 +70,13 @@ public:
   // Builds the frame, then the page inside it.
   void open(page_state_listener* listener) {
     register_class();
-    frame_.window = CreateWindowExW(WS_EX_CONTROLPARENT, frame_class, L"Corvane Preferences",
-                                    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, 720, 440, nullptr, nullptr, GetModuleHandleW(nullptr), this);
-    if (frame_.window == nullptr) throw frame_unavailable(system_error_text(GetLastError()));
+    frame_.reset(CreateWindowExW(WS_EX_CONTROLPARENT, frame_class, L"Corvane Preferences",
+                                 WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 720, 440, nullptr, nullptr, GetModuleHandleW(nullptr), this));
+    if (!frame_) throw frame_unavailable(system_error_text(GetLastError()));
     const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     const auto child = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, int id) {
-      HWND c = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, frame_.window,
+      HWND c = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, frame_.get(),
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
       SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
       return c;
@@ -102,12 +96,12 @@ public:
     EnableWindow(apply_, FALSE);
 
     listener->add_ref(); // handed over by value
-    instance_ = service_ptr_t<preferences_page_instance>::adopt(page_.make_instance(frame_.window, listener));
+    instance_ = service_ptr_t<preferences_page_instance>::adopt(page_.make_instance(frame_.get(), listener));
     page_window_ = static_cast<HWND>(instance_->window_handle());
     SetWindowPos(page_window_, HWND_TOP, 180, 10, 0, 0, SWP_NOSIZE);
     ShowWindow(page_window_, SW_SHOW);
-    ShowWindow(frame_.window, SW_SHOW);
-    UpdateWindow(frame_.window);
+    ShowWindow(frame_.get(), SW_SHOW);
+    UpdateWindow(frame_.get());
     refresh();
   }
 
@@ -116,11 +110,10 @@ public:
     if (page_window_ != nullptr && IsWindow(page_window_)) DestroyWindow(page_window_);
     page_window_ = nullptr;
     instance_.reset();
-    if (frame_.window != nullptr && IsWindow(frame_.window)) DestroyWindow(frame_.window);
-    frame_.window = nullptr;
+    frame_.reset();
   }
 
-  bool is_open() const { return frame_.window != nullptr; }
+  bool is_open() const { return frame_.get() != nullptr; }
 
   // Apply follows the page's changed bit.
   void refresh() {
@@ -138,7 +131,7 @@ public:
       MSG msg;
       while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) return;
-        if (!IsDialogMessageW(frame_.window, &msg)) {
+        if (!IsDialogMessageW(frame_.get(), &msg)) {
           TranslateMessage(&msg);
           DispatchMessageW(&msg);
         }
@@ -209,7 +202,7 @@ private:
       SetWindowLongPtrW(window, GWLP_USERDATA,
                         reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
     auto* self = reinterpret_cast<prefs_frame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr && self->frame_.window == window) {
+    if (self != nullptr && self->frame_.get() == window) {
       // The page's operations may raise; nothing may cross the platform's dispatch.
       try {
         if (self->handle(message, wparam)) return 0;
@@ -250,7 +243,7 @@ private:
 
   preferences_page_v3& page_;
   service_ptr_t<preferences_page_instance> instance_;
-  window_owner frame_;
+  unique_window frame_;
   HWND page_window_ = nullptr;
   HWND pages_ = nullptr, help_ = nullptr, reset_ = nullptr, apply_ = nullptr, close_ = nullptr;
   std::exception_ptr pending_;

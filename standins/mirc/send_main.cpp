@@ -1,6 +1,9 @@
 // mirc-send: hands one command to a running mIRC (or its stand-in) the way any
 // other program would, with no player and no component in between: it writes
 // the shared block itself and sends message 1224.
+#include "announcer/mirc_interface.h"
+#include "support/unique_handle_win32.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -9,25 +12,9 @@
 
 #include <windows.h>
 
+using namespace mirc_interface;
+
 namespace {
-
-class section_view {
-public:
-  explicit section_view(const wchar_t* name)
-      : section_(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, name)),
-        view_(section_ ? MapViewOfFile(section_, FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr) {}
-  ~section_view() {
-    if (view_) UnmapViewOfFile(view_);
-    if (section_) CloseHandle(section_);
-  }
-  section_view(const section_view&) = delete;
-  section_view& operator=(const section_view&) = delete;
-  void* get() const { return view_; }
-
-private:
-  HANDLE section_;
-  void* view_;
-};
 
 // Decimal digits only, within low..high: wcstoul alone takes "-1" and "3x".
 bool number_in(const wchar_t* text, unsigned long low, unsigned long high, unsigned long& out) {
@@ -94,26 +81,30 @@ int wmain(int argc, wchar_t** argv) {
   // The block is 4096 bytes with the terminator; a TEXT cut to fit would be
   // another command than the one asked for.
   const std::size_t bytes =
-      method & 8 ? text.size() * 2
-                 : static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                                                nullptr, 0, nullptr, nullptr));
-  if (bytes + (method & 8 ? 2 : 1) > 4096)
+      method & method_unicode
+          ? text.size() * 2
+          : static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                                         nullptr, 0, nullptr, nullptr));
+  if (bytes + (method & method_unicode ? 2 : 1) > block_size)
     return bad_command_line("TEXT does not fit the 4096-byte block: ",
-                            std::to_wstring(bytes) + (method & 8 ? L" bytes as UTF-16" : L" bytes as UTF-8"));
+                            std::to_wstring(bytes) +
+                                (method & method_unicode ? L" bytes as UTF-16" : L" bytes as UTF-8"));
   std::wstring name = L"mIRC";
   if (block != 0) name += static_cast<wchar_t>(L'0' + block);
-  section_view view(name.c_str());
+  const unique_handle section(
+      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, block_size, name.c_str()));
+  const unique_view view(section ? MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr);
   if (!view.get()) {
     std::fprintf(stderr, "mirc-send: cannot make the shared block %ls (error %lu)\n", name.c_str(), GetLastError());
     return 1;
   }
   // The block may be an existing one (mIRC keeps it open): the terminator is
   // written, never assumed.
-  if (method & 8) {
+  if (method & method_unicode) {
     std::memcpy(view.get(), text.c_str(), (text.size() + 1) * 2);
   } else {
     char* out = static_cast<char*>(view.get());
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out, 4095, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out, block_size - 1, nullptr, nullptr);
     out[bytes] = '\0';
   }
   HWND frame = FindWindowW(class_name.c_str(), nullptr);
@@ -123,7 +114,8 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   DWORD_PTR answer = 0;
-  if (!SendMessageTimeoutW(child, WM_USER + 200, method, static_cast<LPARAM>(block), SMTO_ABORTIFHUNG, 5000, &answer)) {
+  if (!SendMessageTimeoutW(child, command_message, method, static_cast<LPARAM>(block), SMTO_ABORTIFHUNG, 5000,
+                           &answer)) {
     const DWORD error = GetLastError();
     if (error == ERROR_TIMEOUT || error == 0)
       std::fprintf(stderr, "mirc-send: %ls did not answer within 5 s\n", class_name.c_str());

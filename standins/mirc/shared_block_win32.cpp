@@ -1,6 +1,6 @@
 #include "shared_block_win32.h"
 
-#include "owned_handle_win32.h"
+#include "support/unique_handle_win32.h"
 
 #include <cstring>
 #include <cwchar>
@@ -10,20 +10,6 @@
 namespace {
 
 constexpr std::size_t block_size = 4096;
-
-class mapped_view {
-public:
-  explicit mapped_view(HANDLE section) : view_(MapViewOfFile(section, FILE_MAP_READ, 0, 0, block_size)) {}
-  ~mapped_view() {
-    if (view_) UnmapViewOfFile(view_);
-  }
-  mapped_view(const mapped_view&) = delete;
-  mapped_view& operator=(const mapped_view&) = delete;
-  const void* get() const { return view_; }
-
-private:
-  const void* view_;
-};
 
 std::string utf8_of(const wchar_t* text, std::size_t length) {
   if (length == 0) return {};
@@ -39,13 +25,13 @@ block_read read_shared_block(long index, bool utf16) {
   block_read result;
   std::wstring name = L"mIRC";
   if (index != 0) name += static_cast<wchar_t>(L'0' + index);
-  const owned_handle section(OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+  const unique_handle section(OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
   if (!section.get()) {
     result.reason = "no shared block mIRC" + (index != 0 ? std::to_string(index) : std::string()) + " (error " +
                     std::to_string(GetLastError()) + ")";
     return result;
   }
-  mapped_view view(section.get());
+  const unique_view view(MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, block_size));
   if (!view.get()) {
     result.reason = "cannot map the shared block (error " + std::to_string(GetLastError()) + ")";
     return result;

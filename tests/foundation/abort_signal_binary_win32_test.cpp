@@ -3,6 +3,8 @@
 // hands the previous handlers back when it is unloaded.
 #include "binary_host_win32.h"
 
+#include "support/unique_handle_win32.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -78,31 +80,10 @@ struct probe_result {
   std::string output;
 };
 
-// Closes a handle when it goes.
-class owned_handle {
-public:
-  explicit owned_handle(HANDLE h = nullptr) noexcept : handle_(h) {}
-  owned_handle(const owned_handle&) = delete;
-  owned_handle& operator=(const owned_handle&) = delete;
-  ~owned_handle() { reset(); }
-  HANDLE get() const noexcept { return handle_; }
-  HANDLE* put() noexcept {
-    reset();
-    return &handle_;
-  }
-  void reset() noexcept {
-    if (handle_ != nullptr) CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
-private:
-  HANDLE handle_;
-};
-
 // Runs the probe program and gathers its standard output and exit code.
 probe_result run_probe(const std::wstring& arguments) {
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  owned_handle read_end, write_end;
+  unique_handle read_end, write_end;
   if (!CreatePipe(read_end.put(), write_end.put(), &inherit, 0)) return {0xFFFFFFFFu, "no pipe"};
   SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOW startup{};
@@ -115,7 +96,7 @@ probe_result run_probe(const std::wstring& arguments) {
   std::wstring command = L"\"" + program_folder() + L"abort_signal_probe.exe\" " + arguments;
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
     return {0xFFFFFFFFu, "probe did not start"};
-  const owned_handle process(started.hProcess), thread(started.hThread);
+  const unique_handle process(started.hProcess), thread(started.hThread);
   write_end.reset();
   probe_result result{0xFFFFFFFFu, {}};
   // The output is a line or two, well within the pipe's buffer: wait first

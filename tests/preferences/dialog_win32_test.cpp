@@ -7,11 +7,13 @@
 #include "preferences/preferences_page_myimpl_win32.h"
 #include "preferences/preferences_resource.h"
 #include "preferences_fakes.h"
-#include "settings/settings_stream_io.h"
 #include "runtime/module_state.h"
+#include "settings/settings_stream_io.h"
 #include "support/exception_win32.h"
 
 #include <windows.h>
+
+#include "support/unique_handle_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -29,11 +31,6 @@ public:
   }
   bool armed = true;
 };
-
-struct window_deleter {
-  void operator()(HWND window) const { DestroyWindow(window); }
-};
-using window_owner = std::unique_ptr<std::remove_pointer_t<HWND>, window_deleter>;
 
 // Releases the instance after destroying its window, as the host must.
 struct instance_releaser {
@@ -91,7 +88,7 @@ protected:
   }
 
   scoped_fake_host host;
-  window_owner parent;
+  unique_window parent;
   fake_listener listener;
   service_impl_single_t<preferences_page_myimpl> page;
 };

@@ -1,11 +1,10 @@
 // One TCP connection to an IRC server, line by line: it connects to an IPv4
 // address, sends lines with their CR LF and gathers what arrives into an
 // inbox. Its arrival event is set when something arrived or the server
-// closed the connection. Declared without the platform's headers, which the
-// Winsock code must include in an order of its own.
+// closed the connection.
 #pragma once
 #include "irc_inbox.h"
-#include "owned_handle_win32.h"
+#include "support/unique_handle_win32.h"
 
 #include <cstdint>
 #include <string>
@@ -49,6 +48,6 @@ public:
 
 private:
   std::uintptr_t socket_; // the platform's SOCKET
-  owned_handle arrival_;
+  unique_handle arrival_;
   std::string failure_;
 };

@@ -8,7 +8,7 @@
 #include "irc_outbox.h"
 #include "irc_registration.h"
 #include "irc_settings.h"
-#include "owned_handle_win32.h"
+#include "support/unique_handle_win32.h"
 
 #include <condition_variable>
 #include <functional>
@@ -51,7 +51,7 @@ private:
   irc_outbox outbox_;
   bool stopping_ = false;
   state state_ = state::connecting;
-  bool quit_ = false; // left on purpose: no reconnecting (session thread only)
-  owned_handle wake_; // event set when the queue grows or on stop
+  bool quit_ = false;  // left on purpose: no reconnecting (session thread only)
+  unique_handle wake_; // event set when the queue grows or on stop
   std::thread thread_;
 };
