@@ -8,9 +8,9 @@
 #include "announcer/play_callback_mirc.h"
 #include "host/console.h"
 #include "ratio_reporter.h"
-#include "settings/cfg_var.h"
 #include "runtime/module_state.h"
 #include "runtime/service.h"
+#include "settings/cfg_var.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,9 +1,9 @@
 #include "announcer/play_callback_mirc.h"
 #include "announcer/mirc_command.h"
 #include "announcer/mirc_delivery.h"
-#include "settings/cfg_var.h"
 #include "runtime/console.h"
 #include "runtime/service.h"
+#include "settings/cfg_var.h"
 #include "support/pfc/string8.h"
 
 play_callback_mirc::command_delivery play_callback_mirc::default_delivery() noexcept { return &deliver_command; }

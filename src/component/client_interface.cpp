@@ -1,7 +1,7 @@
 #include "host/client_interface.h"
-#include "settings/settings_stream_io.h"
 #include "runtime/module_state.h"
 #include "runtime/service.h"
+#include "settings/settings_stream_io.h"
 
 #if defined(_WIN32)
 #define CHIRPLINE_EXPORT __declspec(dllexport)

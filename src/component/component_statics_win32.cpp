@@ -2,8 +2,8 @@
 // order of static construction is fixed in runtime/static_order.h: the factory
 // chain is walked in the reverse of registration (each pushes on the front).
 #include "announcer/play_callback_mirc.h"
-#include "preferences/preferences_page_myimpl_win32.h"
 #include "component/component_identity.h"
+#include "preferences/preferences_page_myimpl_win32.h"
 #include "runtime/service.h"
 #include "runtime/static_order.h"
 #include "support/abort_signal_hook_win32.h"

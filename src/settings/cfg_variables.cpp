@@ -1,7 +1,7 @@
 // The component's settings, constructed (and linked onto the lists) in this
 // order: the pattern, then the flag.
-#include "settings/cfg_var.h"
 #include "runtime/static_order.h"
+#include "settings/cfg_var.h"
 
 // {17F3215E-77F5-4E97-8ED2-ED8E28BB0524}
 cfg_string cfg_title_pattern CHIRPLINE_STATIC_ORDER(static_step_title_pattern)(

@@ -5,8 +5,8 @@
 #include "console_stdout.h"
 #include "host_ledger.h"
 #include "host_registry.h"
-#include "settings/cfg_var.h"
 #include "runtime/module_state.h"
+#include "settings/cfg_var.h"
 #include "titleformat_standin.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
+#include "component/component_identity.h"
 #include "host/client_interface.h"
 #include "host/console.h"
-#include "component/component_identity.h"
 #include "runtime/service.h"
 #include "support/pfc/string8.h"
 

@@ -4,8 +4,8 @@
 #include "host/console.h"
 #include "host/host_api.h"
 #include "host/preferences.h"
-#include "settings/cfg_var.h"
 #include "runtime/module_state.h"
+#include "settings/cfg_var.h"
 #include "support/pfc/string8.h"
 
 #include <string>
