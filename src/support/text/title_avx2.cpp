@@ -10,10 +10,21 @@ __m256i block(const char* text, std::size_t at) noexcept {
 }
 } // namespace
 
-// As the SSE2 form (title_sse2.cpp), which also takes the texts shorter than
-// one block of this one.
+// As the SSE2 form (title_sse2.cpp). A text shorter than one block of this
+// form is two overlapping blocks of sixteen, tested here rather than by a
+// call into the SSE2 form, which would cost more than the test.
 bool title_may_need_care(const char* text, std::size_t n) noexcept {
-  if (n < 32) return sse2::title_may_need_care(text, n);
+  if (n < 32) {
+    if (n < 16) return true;
+    const __m128i flip = _mm_set1_epi8(0x7C);
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + n - 16));
+    const __m128i least = _mm_min_epu8(first, last);
+    const __m128i least_flipped = _mm_min_epu8(_mm_xor_si128(first, flip), _mm_xor_si128(last, flip));
+    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(least, _mm_set1_epi8(0x1F)), least);
+    const __m128i bar_or_del = _mm_cmpeq_epi8(_mm_min_epu8(least_flipped, _mm_set1_epi8(3)), least_flipped);
+    return _mm_movemask_epi8(_mm_or_si128(control, bar_or_del)) != 0;
+  }
   const __m256i flip = _mm256_set1_epi8(0x7C);
   __m256i least = _mm256_min_epu8(block(text, 0), block(text, n - 32));
   __m256i least_flipped =
