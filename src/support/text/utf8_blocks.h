@@ -25,7 +25,10 @@ inline bool is_continuation(unsigned b) noexcept { return (b & 0xC0) == 0x80; }
 // The character at p, written at o; false, with nothing written, at a
 // malformed sequence. Each byte after the lead is read only once the one
 // before it proved to continue the sequence, so never past the terminator.
-inline bool utf8_step(const unsigned char*& p, char16_t*& o) noexcept {
+// After a three-byte character, Runs::after_three_bytes(o, p, end) may
+// convert whole blocks of the ones that follow it (CJK text).
+template <typename Runs>
+inline bool utf8_step(const unsigned char*& p, char16_t*& o, const unsigned char* end) noexcept {
   const unsigned b0 = p[0];
   if (b0 < 0x80) {
     *o++ = static_cast<char16_t>(b0);
@@ -48,6 +51,7 @@ inline bool utf8_step(const unsigned char*& p, char16_t*& o) noexcept {
     if (!is_continuation(b2)) return false;
     *o++ = static_cast<char16_t>(((b0 & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F));
     p += 3;
+    Runs::after_three_bytes(o, p, end);
     return true;
   }
   // Four-byte forms of the supplementary planes (emoji): a surrogate pair.
@@ -80,9 +84,6 @@ inline bool utf8_step(const unsigned char*& p, char16_t*& o) noexcept {
   return true;
 }
 
-// Runs::other_blocks(o, p, end), called at a character other than ASCII
-// with at least sixteen bytes left, converts whole blocks of such characters,
-// advancing both; it returns whether it converted any.
 template <typename Runs>
 std::size_t utf8_to_utf16_blocks(char16_t* out, const char* text, std::size_t n, std::size_t& consumed) noexcept {
   auto p = reinterpret_cast<const unsigned char*>(text);
@@ -127,8 +128,7 @@ std::size_t utf8_to_utf16_blocks(char16_t* out, const char* text, std::size_t n,
     }
     // The characters up to the next ASCII byte, which may start a block again.
     do {
-      if (end - p >= 16 && Runs::other_blocks(o, p, end)) continue;
-      if (!utf8_step(p, o)) goto done;
+      if (!utf8_step<Runs>(p, o, end)) goto done;
     } while (p < end && *p >= 0x80);
   }
 done:

@@ -7,7 +7,7 @@ namespace {
 
 // Blocks of other characters gain nothing over one at a time without SSSE3.
 struct no_runs {
-  static bool other_blocks(char16_t*&, const unsigned char*&, const unsigned char*) noexcept { return false; }
+  static void after_three_bytes(char16_t*&, const unsigned char*&, const unsigned char*) noexcept {}
 };
 
 } // namespace

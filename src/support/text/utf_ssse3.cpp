@@ -28,16 +28,14 @@ bool widen_triple_block(char16_t* o, const unsigned char* p) noexcept {
 }
 
 struct triple_runs {
-  static bool other_blocks(char16_t*& o, const unsigned char*& p, const unsigned char* end) noexcept {
-    // Only where two such characters follow each other: a lone one (a
-    // typographic quote in Latin text) costs less one at a time.
-    if (*p - 0xE1u >= 0x0Fu || p[3] - 0xE1u >= 0x0Fu) return false;
-    const unsigned char* const start = p;
+  // Only where two more such characters follow: after a lone one (a
+  // typographic quote in Latin text) a block could not succeed.
+  static void after_three_bytes(char16_t*& o, const unsigned char*& p, const unsigned char* end) noexcept {
+    if (end - p < 16 || p[0] - 0xE1u >= 0x0Fu || p[3] - 0xE1u >= 0x0Fu) return;
     while (end - p >= 16 && widen_triple_block(o, p)) {
       o += 4;
       p += 12;
     }
-    return p != start;
   }
 };
 
