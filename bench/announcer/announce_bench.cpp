@@ -1,8 +1,11 @@
-// The component's own work per announcement: compiler lookup, the compile and
-// render calls, the command text and the console line, with host objects that
-// do next to nothing and the delivery replaced by a no-op. Reports the time
-// and the component's heap allocations per announcement, beside a plain
-// std::string build of the same three texts (title, command, console line).
+// The command an announcement hands mIRC, built and converted as the
+// component does it (build_command_text, then utf8_to_utf16_fitted into a
+// block of mIRC's 2048 units), beside the plainest way to the same units: a
+// std::string of the prefix and the title with '|' and control bytes
+// replaced in a simple loop, then a simple scalar UTF-8 to UTF-16 loop into
+// the same block. Titles of 30 and 200 bytes, ASCII, Latin, CJK and emoji.
+// Also the component's whole work per announcement (lookup, compile, render,
+// command, console line; the delivery a no-op) with its heap allocations.
 #include "allocation_hook.h"
 #include "announcer/mirc_command.h"
 #include "announcer/play_callback_mirc.h"
@@ -11,10 +14,14 @@
 #include "runtime/module_state.h"
 #include "runtime/service.h"
 #include "settings/cfg_var.h"
+#include "support/utf8_convert.h"
+#include "text_samples.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -107,33 +114,90 @@ void BM_announce(benchmark::State& state) {
   set_services_ready(false);
   set_module_host_api(nullptr);
 }
-BENCHMARK(BM_announce)->Arg(30)->Arg(200)->Arg(4000);
+BENCHMARK(BM_announce)->Arg(30)->Arg(200);
 
-// The floor: the same bytes copied into three fresh std::strings.
-void BM_plain_string(benchmark::State& state) {
-  const std::string source(static_cast<std::size_t>(state.range(0)), 'x');
+constexpr std::size_t block_units = 2048;
+
+void BM_command(benchmark::State& state, int mix, int size) {
+  const std::string sample = bench::title_sample(mix, static_cast<std::size_t>(size));
+  const pfc::string8 title(sample.c_str());
+  std::vector<char16_t> block(block_units);
   for (auto _ : state) {
-    std::string title(source.data(), source.size());
-    std::string command;
-    command.reserve(announce_prefix_length + title.size());
-    command.append(announce_prefix, announce_prefix_length).append(title);
-    std::string line;
-    line.reserve(11 + title.size());
-    line.append("Chirpline: ", 11).append(title);
-    benchmark::DoNotOptimize(command.data());
-    benchmark::DoNotOptimize(line.data());
+    pfc::string8 command;
+    build_command_text(title, command);
+    std::size_t consumed;
+    benchmark::DoNotOptimize(pfc::utf8_to_utf16_fitted(block.data(), block.size(), command.text_ptr(), consumed));
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK(BM_plain_string)->Arg(30)->Arg(200)->Arg(4000);
+
+std::size_t plain_utf8_to_utf16(char16_t* out, const std::string& text) {
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    std::uint32_t c;
+    std::size_t length;
+    if (b < 0x80) {
+      c = b;
+      length = 1;
+    } else if (b < 0xE0) {
+      c = b & 0x1F;
+      length = 2;
+    } else if (b < 0xF0) {
+      c = b & 0x0F;
+      length = 3;
+    } else {
+      c = b & 0x07;
+      length = 4;
+    }
+    for (std::size_t j = 1; j < length; ++j)
+      c = (c << 6) | (static_cast<unsigned char>(text[i + j]) & 0x3F);
+    i += length;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out[k++] = static_cast<char16_t>(0xD800 | (c >> 10));
+      out[k++] = static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+    } else {
+      out[k++] = static_cast<char16_t>(c);
+    }
+  }
+  out[k] = 0;
+  return k;
+}
+
+void BM_plain_command(benchmark::State& state, int mix, int size) {
+  const std::string title = bench::title_sample(mix, static_cast<std::size_t>(size));
+  std::vector<char16_t> block(block_units);
+  for (auto _ : state) {
+    std::string command;
+    command.reserve(announce_prefix_length + title.size());
+    command.append(announce_prefix, announce_prefix_length);
+    for (const char ch : title) {
+      const auto c = static_cast<unsigned char>(ch);
+      if (c == '|')
+        command += "\xC2\xA6";
+      else if (c < 0x20 || c == 0x7F)
+        command += ' ';
+      else
+        command += ch;
+    }
+    benchmark::DoNotOptimize(plain_utf8_to_utf16(block.data(), command));
+    benchmark::ClobberMemory();
+  }
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
   std::vector<bench::ratio> ratios;
-  for (const char* bytes : {"30", "200", "4000"})
-    ratios.push_back({std::string("announcement of ") + bytes + " bytes vs std::string",
-                      std::string("BM_announce/") + bytes, std::string("BM_plain_string/") + bytes,
-                      bench::ratio::slowdown, 1.5});
+  for (const int size : {30, 200}) {
+    for (int mix = 0; mix < 4; ++mix) {
+      const std::string base = std::string(bench::mix_names[mix]) + "/" + std::to_string(size);
+      benchmark::RegisterBenchmark(("command/" + base).c_str(), BM_command, mix, size);
+      benchmark::RegisterBenchmark(("plain_command/" + base).c_str(), BM_plain_command, mix, size);
+      ratios.push_back({"command of " + base + " bytes vs plain", "command/" + base, "plain_command/" + base,
+                        bench::ratio::slowdown, 1.5});
+    }
+  }
   return bench::run_with_ratios(argc, argv, std::move(ratios));
 }

@@ -1,167 +1,113 @@
-// UTF-8 <-> UTF-16 throughput of the component's conversions beside glibc's
-// iconv and ICU on the same texts, in the same run: ASCII, European text with
-// accents, and CJK text, each converted size-first (as the settings dialog
-// does) and convert-only. Bytes processed count the input.
+// Each form of the text work this processor has, beside the scalar reference
+// form, on titles of 10 to 300 bytes (the sizes an announcement converts, and
+// the settings page's pattern): UTF-8 to UTF-16 (the command into mIRC's
+// block), UTF-16 to UTF-8 (the page's field), and the title's test. The
+// ratios under the table say what each form buys over the reference.
 #include "ratio_reporter.h"
+#include "support/text/text_forms.h"
 #include "support/utf8_convert.h"
+#include "text_samples.h"
 
 #include <benchmark/benchmark.h>
-#include <iconv.h>
-#include <unicode/ustring.h>
 
-#include <stdexcept>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr std::size_t text_bytes = 64 * 1024;
+using pfc::text::cpu_features;
+using pfc::text::text_form;
 
-std::string repeat_to_size(const std::string& piece) {
-  std::string text;
-  while (text.size() + piece.size() <= text_bytes)
-    text += piece;
-  return text;
-}
-
-const std::string& sample(int kind) {
-  static const std::string ascii =
-      repeat_to_size("The quick brown fox jumps over the lazy dog - %title% - %album% (2024) ");
-  static const std::string european = repeat_to_size(
-      "Fran\xC3\xA7ois \xC3\xA9\x63oute \xC2\xAB L\xE2\x80\x99\xC3\xA9t\xC3\xA9 \xC3\xA0 Z\xC3\xBCrich \xC2\xBB, "
-      "Gr\xC3\xBC\xC3\x9F\x65 aus M\xC3\xBCnchen, \xC5\xBB\xC3\xB3\xC5\x82w na \xC5\x82\xC4\x85\x63\x65, "
-      "\xC3\x85ngstr\xC3\xB6m \xE2\x80\x94 caf\xC3\xA9 ");
-  static const std::string cjk = repeat_to_size(
-      "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE6\xAD\x8C\xE8\xA9\x9E\xE3\x80\x81"
-      "\xE4\xB8\xAD\xE6\x96\x87\xE6\xA0\x87\xE9\xA2\x98\xE3\x80\x81\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4 ");
-  switch (kind) {
-  case 0:
-    return ascii;
-  case 1:
-    return european;
-  default:
-    return cjk;
-  }
-}
-
-const char* const kind_names[] = {"ascii", "european", "cjk"};
-
-std::u16string utf16_sample(int kind) {
-  const std::string& text = sample(kind);
-  std::u16string out(pfc::utf8_to_utf16_size(text.c_str()), u'\0');
-  out.resize(pfc::utf8_to_utf16(&out[0], text.c_str()));
-  return out;
-}
-
-class iconv_handle {
-public:
-  iconv_handle(const char* to, const char* from) : handle_(iconv_open(to, from)) {
-    if (handle_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open");
-  }
-  ~iconv_handle() { iconv_close(handle_); }
-  iconv_handle(const iconv_handle&) = delete;
-  iconv_handle& operator=(const iconv_handle&) = delete;
-  std::size_t convert(const char* in, std::size_t in_bytes, char* out, std::size_t out_bytes) {
-    iconv(handle_, nullptr, nullptr, nullptr, nullptr);
-    char* source = const_cast<char*>(in);
-    char* target = out;
-    if (iconv(handle_, &source, &in_bytes, &target, &out_bytes) == static_cast<std::size_t>(-1))
-      throw std::runtime_error("iconv");
-    return static_cast<std::size_t>(target - out);
-  }
-
-private:
-  iconv_t handle_;
+struct named_form {
+  const text_form* form;
+  bool converts; // a UTF-8 to UTF-16 of its own
+  bool narrows;  // a UTF-16 to UTF-8 of its own
+  bool scans;    // a title test of its own
 };
 
-// ICU's one-call conversions with the input's length given, into a buffer
-// that is known to be large enough.
-std::size_t icu_from_utf8(char16_t* out, std::size_t capacity, const std::string& text) {
-  UErrorCode status = U_ZERO_ERROR;
-  std::int32_t length = 0;
-  u_strFromUTF8(reinterpret_cast<UChar*>(out), static_cast<std::int32_t>(capacity), &length, text.data(),
-                static_cast<std::int32_t>(text.size()), &status);
-  if (U_FAILURE(status)) throw std::runtime_error("u_strFromUTF8");
-  return static_cast<std::size_t>(length);
+// The forms this processor has, each measured only for what it adds.
+std::vector<named_form> forms_here() {
+  const cpu_features here = pfc::text::decode_cpu_features(pfc::text::probe_cpuid());
+  std::vector<named_form> forms;
+  const text_form* before = nullptr;
+  for (const cpu_features f : {cpu_features{}, cpu_features{true, false, false}, cpu_features{true, true, false},
+                               cpu_features{true, true, true}}) {
+    if ((f.sse2 && !here.sse2) || (f.ssse3 && !here.ssse3) || (f.avx2 && !here.avx2)) continue;
+    const text_form& form = pfc::text::form_for(f);
+    if (&form == before) continue;
+    forms.push_back({&form, before == nullptr || form.utf8_to_utf16 != before->utf8_to_utf16,
+                     before == nullptr || form.utf16_to_utf8 != before->utf16_to_utf8,
+                     before == nullptr || form.title_may_need_care != before->title_may_need_care});
+    before = &form;
+  }
+  return forms;
 }
 
-std::size_t icu_to_utf8(char* out, std::size_t capacity, const std::u16string& text) {
-  UErrorCode status = U_ZERO_ERROR;
-  std::int32_t length = 0;
-  u_strToUTF8(out, static_cast<std::int32_t>(capacity), &length, reinterpret_cast<const UChar*>(text.data()),
-              static_cast<std::int32_t>(text.size()), &status);
-  if (U_FAILURE(status)) throw std::runtime_error("u_strToUTF8");
-  return static_cast<std::size_t>(length);
-}
-
-const char* const forms[] = {"sized", "convert", "iconv", "icu"};
-
-void utf8_to_utf16(benchmark::State& state, int kind, int form) {
-  const std::string& text = sample(kind);
-  std::vector<char16_t> out(text.size() + 1);
-  iconv_handle cd("UTF-16LE", "UTF-8");
+void utf8_to_utf16(benchmark::State& state, const text_form* form, int mix, int size) {
+  const std::string text = bench::title_sample(mix, static_cast<std::size_t>(size));
+  std::vector<char16_t> out(2048);
   for (auto _ : state) {
-    std::size_t n = 0;
-    switch (form) {
-    case 0:
-      n = pfc::utf8_to_utf16_size(text.c_str());
-      n += pfc::utf8_to_utf16(out.data(), text.c_str());
-      break;
-    case 1:
-      n = pfc::utf8_to_utf16(out.data(), text.c_str());
-      break;
-    case 2:
-      n = cd.convert(text.data(), text.size(), reinterpret_cast<char*>(out.data()), out.size() * 2);
-      break;
-    default:
-      n = icu_from_utf8(out.data(), out.size(), text);
-    }
-    benchmark::DoNotOptimize(n);
+    std::size_t consumed;
+    benchmark::DoNotOptimize(form->utf8_to_utf16(out.data(), text.c_str(), text.size(), consumed));
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
-void utf16_to_utf8(benchmark::State& state, int kind, int form) {
-  const std::u16string text = utf16_sample(kind);
-  std::vector<char> out(3 * text.size() + 1);
-  iconv_handle cd("UTF-8", "UTF-16LE");
+void utf16_to_utf8(benchmark::State& state, const text_form* form, int mix, int size) {
+  const std::string narrow = bench::title_sample(mix, static_cast<std::size_t>(size));
+  std::u16string text(narrow.size() + 1, u'\0');
+  text.resize(pfc::utf8_to_utf16(&text[0], narrow.c_str()));
+  std::vector<char> out(4096);
   for (auto _ : state) {
-    std::size_t n = 0;
-    switch (form) {
-    case 0:
-      n = pfc::utf16_to_utf8(out.data(), pfc::utf16_to_utf8_size(text.c_str()), text.c_str());
-      break;
-    case 1:
-      n = pfc::utf16_to_utf8(out.data(), out.size(), text.c_str());
-      break;
-    case 2:
-      n = cd.convert(reinterpret_cast<const char*>(text.data()), text.size() * 2, out.data(), out.size());
-      break;
-    default:
-      n = icu_to_utf8(out.data(), out.size(), text);
-    }
-    benchmark::DoNotOptimize(n);
+    benchmark::DoNotOptimize(form->utf16_to_utf8(out.data(), out.size(), text.c_str(), text.size()));
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size() * 2));
 }
 
+void title_test(benchmark::State& state, const text_form* form, int size) {
+  const std::string text = bench::title_sample(1, static_cast<std::size_t>(size));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(form->title_may_need_care(text.data(), text.size()));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<named_form> forms = forms_here();
+  const std::string reference = forms.front().form->name;
   std::vector<bench::ratio> ratios;
-  const char* const directions[] = {"utf8_to_utf16", "utf16_to_utf8"};
-  for (int d = 0; d < 2; ++d) {
-    for (int kind = 0; kind < 3; ++kind) {
-      const std::string base = std::string(directions[d]) + "/" + kind_names[kind] + "/";
-      for (int form = 0; form < 4; ++form)
-        benchmark::RegisterBenchmark((base + forms[form]).c_str(), d == 0 ? utf8_to_utf16 : utf16_to_utf8, kind, form);
-      for (int form = 0; form < 2; ++form) {
-        ratios.push_back(
-            {base + forms[form] + " vs iconv", base + forms[form], base + "iconv", bench::ratio::speedup, 2});
-        ratios.push_back({base + forms[form] + " vs icu", base + forms[form], base + "icu", bench::ratio::speedup, 1});
+  const auto add = [&](const std::string& base, const named_form& f) {
+    if (f.form->name != reference)
+      ratios.push_back({base + " " + f.form->name + " vs " + reference, base + "/" + f.form->name,
+                        base + "/" + reference, bench::ratio::speedup, 0});
+  };
+  for (const int size : bench::title_sizes) {
+    const std::string bytes = std::to_string(size);
+    for (int mix = 0; mix < 4; ++mix) {
+      for (const named_form& f : forms) {
+        const std::string base = std::string("utf8_to_utf16/") + bench::mix_names[mix] + "/" + bytes;
+        if (!f.converts) continue;
+        benchmark::RegisterBenchmark((base + "/" + f.form->name).c_str(), utf8_to_utf16, f.form, mix, size);
+        add(base, f);
       }
+      for (const named_form& f : forms) {
+        const std::string base = std::string("utf16_to_utf8/") + bench::mix_names[mix] + "/" + bytes;
+        if (!f.narrows) continue;
+        benchmark::RegisterBenchmark((base + "/" + f.form->name).c_str(), utf16_to_utf8, f.form, mix, size);
+        add(base, f);
+      }
+    }
+    for (const named_form& f : forms) {
+      const std::string base = "title_test/" + bytes;
+      if (!f.scans) continue;
+      benchmark::RegisterBenchmark((base + "/" + f.form->name).c_str(), title_test, f.form, size);
+      add(base, f);
     }
   }
   return bench::run_with_ratios(argc, argv, std::move(ratios));

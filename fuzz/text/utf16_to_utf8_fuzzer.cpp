@@ -1,13 +1,17 @@
 // Any UTF-16 text converts, within any capacity, to a terminated prefix of its
 // full UTF-8 form, never writing past the capacity nor reading past the
 // terminator; with the size function's answer as capacity it converts whole
-// and survives the way back unchanged.
+// and survives the way back unchanged. Every form of the conversion this
+// processor has gives, within any capacity, what the scalar reference form
+// gives.
 #include "support/utf8_convert.h"
+#include "text_forms_here.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 struct free_deleter {
@@ -36,12 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t full_length = pfc::utf16_to_utf8(full.get(), full_size, text.get());
   if (full_length + 1 != full_size || full[full_length] != '\0') std::abort();
 
-  // The portable form and the character-by-character rules give the same bytes.
-  if (pfc::portable::utf16_to_utf8_size(text.get()) != full_size) std::abort();
+  // The character-by-character rules give the same bytes.
   {
-    auto portable = exact<char>(full_size);
-    if (pfc::portable::utf16_to_utf8(portable.get(), full_size, text.get()) != full_length) std::abort();
-    if (std::memcmp(portable.get(), full.get(), full_size) != 0) std::abort();
     std::size_t k = 0;
     std::uint32_t c;
     for (const char16_t* p = text.get(); const std::size_t len = pfc::decode_utf16_sequence(p, c); p += len) {
@@ -56,9 +56,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t capacity = cut % (full_size + 2);
   auto part = exact<char>(capacity);
   const std::size_t part_length = pfc::utf16_to_utf8(part.get(), capacity, text.get());
-  auto portable_part = exact<char>(capacity);
-  if (pfc::portable::utf16_to_utf8(portable_part.get(), capacity, text.get()) != part_length) std::abort();
-  if (capacity != 0 && std::memcmp(portable_part.get(), part.get(), part_length + 1) != 0) std::abort();
+  // Every form writes what the reference form (the first) writes, and no
+  // more than it may, with the whole text and with the cut; the units stop
+  // at the first zero unit.
+  static const std::vector<const pfc::text::text_form*> forms = text_forms_here();
+  std::size_t units = 0;
+  while (text[units] != 0)
+    ++units;
+  for (const std::size_t room : {full_length, capacity == 0 ? std::size_t{0} : capacity - 1}) {
+    auto reference = exact<char>(room);
+    const std::size_t reference_made = forms.front()->utf16_to_utf8(reference.get(), room, text.get(), units);
+    if (reference_made != (room < full_length ? room : full_length)) std::abort();
+    if (std::memcmp(reference.get(), full.get(), reference_made) != 0) std::abort();
+    for (const pfc::text::text_form* form : forms) {
+      auto bytes = exact<char>(room);
+      if (form->utf16_to_utf8(bytes.get(), room, text.get(), units) != reference_made) std::abort();
+      if (std::memcmp(bytes.get(), reference.get(), reference_made) != 0) std::abort();
+    }
+  }
   if (capacity == 0) {
     if (part_length != 0) std::abort();
   } else {
@@ -68,9 +83,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // The way back: the units up to the first zero unit, unchanged.
-  std::size_t units = 0;
-  while (text[units] != 0)
-    ++units;
   const std::size_t back_size = pfc::utf8_to_utf16_size(full.get());
   if (back_size != units + 1) std::abort();
   auto back = exact<char16_t>(back_size);

@@ -1,12 +1,17 @@
-// UTF-8 text from outside (a settings file, a typed pattern) must never make
-// the conversion read past its terminator or bound, or write past the size
-// function's answer; the size function and the conversion must agree.
+// UTF-8 text from outside (a settings file, a typed pattern, a tag) must never
+// make the conversion read past its terminator or bound, or write past the
+// size function's answer; the size function and the conversion must agree,
+// every form of the conversion this processor has must give what the scalar
+// reference form gives, and the fitted conversion must cut at a whole
+// character.
 #include "support/utf8_convert.h"
+#include "text_forms_here.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 struct free_deleter {
@@ -32,19 +37,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < written; ++i)
     if (out[i] == 0) std::abort();
 
-  // The portable form and the character-by-character rules give the same
-  // units as the block-wise conversion.
-  if (pfc::portable::utf8_to_utf16_size(text.get()) != units) std::abort();
-  auto portable = exact<char16_t>(units);
-  if (pfc::portable::utf8_to_utf16(portable.get(), text.get()) != written) std::abort();
-  if (std::memcmp(portable.get(), out.get(), units * sizeof(char16_t)) != 0) std::abort();
-#if defined(__SSE2__)
-  // So does SSE2 alone (the conversion above takes SSSE3 blocks where it can).
-  if (pfc::sse2::utf8_to_utf16_size(text.get()) != units) std::abort();
-  auto sse2 = exact<char16_t>(units);
-  if (pfc::sse2::utf8_to_utf16(sse2.get(), text.get()) != written) std::abort();
-  if (std::memcmp(sse2.get(), out.get(), units * sizeof(char16_t)) != 0) std::abort();
-#endif
+  // Every form, each into a block exactly as long as what it must write, gives
+  // the units of the reference form (the first) and stops where it stops.
+  static const std::vector<const pfc::text::text_form*> forms = text_forms_here();
+  const std::size_t n = std::strlen(text.get());
+  auto reference = exact<char16_t>(written == 0 ? 1 : written);
+  std::size_t reference_consumed = 0;
+  if (forms.front()->utf8_to_utf16(reference.get(), text.get(), n, reference_consumed) != written) std::abort();
+  if (std::memcmp(reference.get(), out.get(), written * sizeof(char16_t)) != 0) std::abort();
+  for (const pfc::text::text_form* form : forms) {
+    auto units_out = exact<char16_t>(written == 0 ? 1 : written);
+    std::size_t consumed = 0;
+    if (form->utf8_to_utf16(units_out.get(), text.get(), n, consumed) != written) std::abort();
+    if (std::memcmp(units_out.get(), reference.get(), written * sizeof(char16_t)) != 0) std::abort();
+    if (consumed != reference_consumed || consumed > n) std::abort();
+  }
+
+  // Cut to a capacity the first byte chooses: the whole characters that fit.
+  const std::size_t capacity = size == 0 ? 0 : data[0] % (units + 2);
+  auto fitted = exact<char16_t>(capacity == 0 ? 1 : capacity);
+  std::size_t taken = 0;
+  const std::size_t fitted_units = pfc::utf8_to_utf16_fitted(fitted.get(), capacity, text.get(), taken);
+  if (capacity == 0) {
+    if (fitted_units != 0 || taken != 0) std::abort();
+  } else {
+    if (fitted_units >= capacity || fitted[fitted_units] != 0) std::abort();
+    if (std::memcmp(fitted.get(), out.get(), fitted_units * sizeof(char16_t)) != 0) std::abort();
+    if (fitted_units < written) {
+      const bool pair = (out[fitted_units] & 0xFC00) == 0xD800 && fitted_units + 1 < written &&
+                        (out[fitted_units + 1] & 0xFC00) == 0xDC00;
+      if (fitted_units + (pair ? 2 : 1) < capacity) std::abort(); // the next character would have fitted
+    } else if (taken != reference_consumed) {
+      std::abort();
+    }
+  }
+
   std::size_t k = 0;
   std::uint32_t c;
   for (const char* p = text.get(); const std::size_t len = pfc::decode_utf8_sequence(p, c); p += len) {
@@ -76,8 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (unbounded == 0) break;
     char again[6];
     // Everything decoded re-encodes to some form of at most the same length.
-    const std::size_t n = pfc::encode_utf8_sequence(free_cp, again);
-    if (n == 0 || n > unbounded) std::abort();
+    const std::size_t encoded = pfc::encode_utf8_sequence(free_cp, again);
+    if (encoded == 0 || encoded > unbounded) std::abort();
     at += unbounded;
   }
   return 0;

@@ -16,14 +16,6 @@ inline constexpr std::uint32_t announce_prefix_length = sizeof(announce_prefix) 
 // sized once and written in place, so out allocates at most once.
 void build_command_text(const pfc::string_base& title, pfc::string8& out);
 
-// False only when the n bytes certainly hold neither a '|' nor a control
-// byte, so that a title can be copied as it stands (true for some harmless
-// bytes too, and for short texts). Sixteen bytes at a time with SSE2, or
-// thirty-two with AVX2 where the processor has it; the second form keeps to
-// SSE2 (or answers true without it), so that tests reach each.
-bool title_may_need_care(const char* text, std::size_t n) noexcept;
-bool title_may_need_care_sse2(const char* text, std::size_t n) noexcept;
-
 // The console line for a command (length bytes of UTF-8) of which only the
 // first taken bytes went into mIRC's block: how much of it was sent, counted
 // in characters, and why the rest was not (no room, or bytes that are not UTF-8).

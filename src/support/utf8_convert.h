@@ -1,10 +1,8 @@
 // UTF-8 <-> UTF-16 conversion by the component's own rules: six-byte UTF-8
 // forms, surrogate values passed through, "?" for what UTF-16 cannot carry.
-// One pass, no allocation, no errors: a malformed sequence ends the text.
-// The whole-text conversions take ASCII (and, with SSE2, whole runs of two-
-// and three-byte characters when sizing) a block at a time; the portable
-// namespace has the same functions with plain 64-bit words instead, for
-// processors without SSE2 and so that tests can hold both to one model.
+// No allocation, no errors: a malformed sequence ends the text. The
+// whole-text conversions take the form chosen for the processor
+// (support/text/text_forms.h).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -38,23 +36,5 @@ std::size_t utf16_to_utf8_size(const char16_t* text) noexcept;
 // Writes at most capacity bytes, always terminated when capacity is not 0; the
 // cut may fall inside a sequence. Returns the bytes before the terminator.
 std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept;
-
-#if defined(__SSE2__)
-// SSE2 alone, as on processors without SSSE3 (the forms above use SSSE3
-// where the processor has it), so that tests can hold it to the same model.
-namespace sse2 {
-std::size_t utf8_to_utf16_size(const char* text) noexcept;
-std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept;
-std::size_t utf16_to_utf8_size(const char16_t* text) noexcept;
-std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept;
-} // namespace sse2
-#endif
-
-namespace portable {
-std::size_t utf8_to_utf16_size(const char* text) noexcept;
-std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept;
-std::size_t utf16_to_utf8_size(const char16_t* text) noexcept;
-std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept;
-} // namespace portable
 
 } // namespace pfc

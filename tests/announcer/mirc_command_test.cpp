@@ -3,14 +3,23 @@
 #include "allocation_probe.h"
 #include "announcer/mirc_command.h"
 #include "support/pfc/string8.h"
+#include "support/text/text_forms.h"
 #include "support/utf8_convert.h"
+#include "text_forms_here.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
+
+using pfc::text::text_form;
+const std::vector<const text_form*> every_form = text_forms_here();
+const std::vector<const text_form*> testing_forms = text_forms_with_own(every_form, &text_form::title_may_need_care);
+const std::vector<const text_form*> copying_forms = text_forms_with_own(every_form, &text_form::copy_neutralised);
 
 std::string command_for(const std::string& title) {
   pfc::string8 t, out;
@@ -66,24 +75,93 @@ TEST(CommandText, FindsOneByteToNeutraliseAtAnyPlaceOfALongTitle) {
   }
 }
 
-// The test that lets a title be copied as it stands, in each form the
-// processor may take: one byte to neutralise anywhere must be seen.
-TEST(CommandText, TitleTestSeesOneByteToNeutraliseInEveryForm) {
-  for (const auto test : {&title_may_need_care, &title_may_need_care_sse2}) {
-    for (std::size_t length = 16; length <= 100; ++length) {
-      std::string title(length, '\xFF');
-#if defined(__SSE2__) // without it every title takes the careful copy
-      EXPECT_FALSE(test(title.data(), length)) << length;
-#endif
-      for (std::size_t at = 0; at < length; ++at) {
-        for (const char byte : {'|', '\x00', '\x1F', '\x7F'}) {
-          title[at] = byte;
-          ASSERT_TRUE(test(title.data(), length)) << length << " " << at << " " << int(byte);
-        }
-        title[at] = '\xFF';
+// The command as the rules make it, one byte at a time.
+std::string command_model(const std::string& title) {
+  std::string command = "/me is playing: ";
+  for (const char ch : title) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '|')
+      command += "\xC2\xA6";
+    else
+      command += (c < 0x20 || c == 0x7F) ? ' ' : ch;
+  }
+  return command;
+}
+
+// Harmless bytes next to the ones that need care (blank after the controls,
+// '{' before '|', 0x80 after DEL), so that a test off by one byte value
+// shows; '}' and '~' left out, which the block tests may count as needing care.
+std::string harmless_title(std::size_t length) {
+  static const char cycle[] = {' ', '{', '\x80', 'a', '\xFF', '!'};
+  std::string title(length, ' ');
+  for (std::size_t i = 0; i < length; ++i)
+    title[i] = cycle[i % sizeof cycle];
+  return title;
+}
+
+const std::vector<char>& bytes_needing_care() {
+  static const std::vector<char> bytes = [] {
+    std::vector<char> all = {'|', '\x7F'};
+    for (int c = 0; c < 0x20; ++c)
+      all.push_back(static_cast<char>(c));
+    return all;
+  }();
+  return bytes;
+}
+
+// One byte needing care at each offset of a harmless title: every form's
+// test sees it, every form's copy neutralises it as the model does, and so
+// does the command the component builds (for the bytes given).
+void expect_each_found_and_neutralised(std::size_t length, const std::vector<char>& bytes,
+                                       const std::vector<char>& built, std::size_t stride = 1) {
+  std::string title = harmless_title(length);
+  const std::string clean_command = command_model(title);
+  std::vector<char> out(2 * length + 8);
+  for (std::size_t at = 0; at < length; at += (at < 300 || at + 300 > length) ? 1 : stride) {
+    for (const char byte : bytes) {
+      title[at] = byte;
+      std::string expected = clean_command;
+      expected.replace(16 + at, 1, byte == '|' ? "\xC2\xA6" : " ");
+      const auto where = [&] {
+        return testing::Message() << "length " << length << " at " << at << " byte " << int(byte);
+      };
+      for (const text_form* form : testing_forms)
+        ASSERT_TRUE(form->title_may_need_care(title.data(), length)) << form->name << " " << where();
+      for (const text_form* form : copying_forms) {
+        char* const end = form->copy_neutralised(out.data(), title.data(), length);
+        ASSERT_EQ(std::string(out.data(), end), expected.substr(16)) << form->name << " " << where();
+      }
+      if (std::find(built.begin(), built.end(), byte) != built.end()) {
+        ASSERT_EQ(command_for(title), expected) << where();
       }
     }
+    title[at] = harmless_title(length)[at];
   }
+}
+
+// The test that lets a title be copied as it stands, in each form: one byte
+// to neutralise at any offset of a title of any length up to well past four
+// of the widest blocks (32 bytes), and nothing found where there is none.
+// A zero byte cannot reach the command: a title's text ends there.
+TEST(CommandText, EveryFormFindsAndNeutralisesEachByteAtEveryOffset) {
+  for (std::size_t length = 0; length <= 6 * 32; ++length) {
+    const std::string clean = harmless_title(length);
+    for (const text_form* form : testing_forms) {
+      // Shorter titles than a block always take the careful copy.
+      if (length >= 16 || form == every_form.front()) {
+        ASSERT_FALSE(form->title_may_need_care(clean.data(), length)) << form->name << " length " << length;
+      }
+    }
+    ASSERT_EQ(command_for(clean), command_model(clean));
+    expect_each_found_and_neutralised(length, bytes_needing_care(), {'|', '\x1F', '\x7F'});
+  }
+}
+
+// Titles up to the most mIRC's block holds: the wide forms' second and later
+// blocks, and the last one that overlaps the ones before.
+TEST(CommandText, EveryFormFindsEachByteInLongTitles) {
+  for (const std::size_t length : {255u, 256u, 1000u, 4095u})
+    expect_each_found_and_neutralised(length, {'|', '\x00', '\x01', '\x1F', '\x7F'}, {'|'}, 7);
 }
 
 TEST(CommandText, IsSizedOnceSoItAllocatesOnce) {
@@ -166,6 +244,59 @@ TEST(CommandBlock, CutsAtTheLastWholeCharacterThatFits) {
       EXPECT_EQ(block.units[block.written], 0);
       EXPECT_EQ(block.units[2048], u'#');
       EXPECT_NE(block.units[block.written - 1] & 0xFC00, 0xD800) << "half a pair at the end";
+    }
+  }
+}
+
+// A character at each edge of an encoding length (or of UTF-16's reach),
+// after every count of letters up to past two blocks, in blocks whose end
+// falls just before, inside and just after it, and in blocks it fits whole.
+TEST(CommandBlock, CutsWholeCharactersAroundEachEdgeCharacter) {
+  const struct {
+    const char* bytes;
+    std::u16string units;
+  } edges[] = {{"\x7F", {0x7F}},
+               {"\xC2\x80", {0x80}},
+               {"\xDF\xBF", {0x7FF}},
+               {"\xE0\xA0\x80", {0x800}},
+               {"\xED\x9F\xBF", {0xD7FF}},
+               {"\xED\xA0\x80", {0xD800}},
+               {"\xEE\x80\x80", {0xE000}},
+               {"\xEF\xBF\xBF", {0xFFFF}},
+               {"\xF0\x90\x80\x80", {0xD800, 0xDC00}},
+               {"\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
+               {"\xF4\x90\x80\x80", {u'?'}}};
+  for (const auto& edge : edges) {
+    const std::size_t edge_bytes = std::strlen(edge.bytes);
+    for (std::size_t lead = 0; lead <= 40; ++lead) {
+      for (const std::size_t tail : {0u, 1u, 17u}) {
+        const std::string command = std::string(lead, 'a') + edge.bytes + std::string(tail, 'b');
+        const std::u16string whole = std::u16string(lead, u'a') + edge.units + std::u16string(tail, u'b');
+        for (std::size_t capacity = 0; capacity <= whole.size() + 2; ++capacity) {
+          if (capacity > 2 && capacity + 2 < lead) capacity = lead - 2;
+          if (capacity > lead + edge.units.size() + 2 && capacity + 2 < whole.size()) capacity = whole.size() - 2;
+          // The whole characters that fit with the terminator.
+          std::size_t units = 0, bytes = 0;
+          if (capacity > 0) {
+            const std::size_t room = capacity - 1;
+            units = std::min(lead, room);
+            bytes = units;
+            if (units == lead && lead + edge.units.size() <= room) {
+              units += edge.units.size() + std::min(tail, room - lead - edge.units.size());
+              bytes = units - edge.units.size() + edge_bytes;
+            }
+          }
+          const filled_block block(command, capacity);
+          SCOPED_TRACE(testing::Message() << testing::PrintToString(command) << " in " << capacity << " units");
+          ASSERT_EQ(block.written, units);
+          ASSERT_EQ(block.taken, bytes);
+          ASSERT_EQ(block.text(), whole.substr(0, units));
+          if (capacity > 0) {
+            ASSERT_EQ(block.units[units], 0);
+          }
+          ASSERT_EQ(std::u16string(block.units.data() + capacity, 8), std::u16string(8, u'#'));
+        }
+      }
     }
   }
 }
