@@ -20,10 +20,16 @@ else()
   set(CHIRPLINE_TEST_SUFFIX "")
 endif()
 
-# chirpline_test(name SOURCES ... LIBS ... [LABELS ...]): the CTest test is
-# name${CHIRPLINE_TEST_SUFFIX}.
+include(GoogleTest)
+
+# chirpline_test(name SOURCES ... LIBS ... [LABELS ...] [RESOURCE_LOCK ...]
+# [TIMEOUT seconds]): a GoogleTest program whose every test case is a CTest
+# test of its own, name.Suite.Case${CHIRPLINE_TEST_SUFFIX}, so a failure names
+# its case. The cases are listed when CTest runs (the cross build's through its
+# emulator, Wine), never at build time; each carries the labels, locks and
+# time limit given here.
 function(chirpline_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} chirpline_test_support GTest::gtest GTest::gtest_main)
   if(CHIRPLINE_WIN32)
@@ -31,10 +37,22 @@ function(chirpline_test name)
     # build of it must sit beside every test program.
     add_dependencies(${name} runtime_dlls corvane_shared)
   endif()
-  add_test(NAME ${name}${CHIRPLINE_TEST_SUFFIX} COMMAND ${name})
-  if(T_LABELS)
-    set_tests_properties(${name}${CHIRPLINE_TEST_SUFFIX} PROPERTIES LABELS "${T_LABELS}")
-  endif()
+  set(properties)
+  foreach(property LABELS RESOURCE_LOCK TIMEOUT)
+    if(T_${property})
+      list(LENGTH T_${property} count)
+      if(count GREATER 1)
+        message(FATAL_ERROR "chirpline_test(${name}): one value of ${property} per program")
+      endif()
+      list(APPEND properties ${property} ${T_${property}})
+    endif()
+  endforeach()
+  gtest_discover_tests(${name}
+    TEST_PREFIX "${name}."
+    TEST_SUFFIX "${CHIRPLINE_TEST_SUFFIX}"
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES ${properties})
 endfunction()
 
 # chirpline_benchmark(name SOURCES ... LIBS ...): a Google Benchmark program (native).

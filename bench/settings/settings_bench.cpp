@@ -4,13 +4,13 @@
 // A load is set beside a save of the same pattern and a memcpy of the same
 // bytes, per byte.
 #include "host/client_interface.h"
+#include "memory_streams.h"
 #include "ratio_reporter.h"
 #include "settings/cfg_var.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstring>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,60 +18,7 @@ extern "C" component_client* corvane_get_interface(host_api* api, void* module_h
 
 namespace {
 
-constexpr std::uint8_t pattern_id[16] = {0x5E, 0x21, 0xF3, 0x17, 0xF5, 0x77, 0x97, 0x4E,
-                                         0x8E, 0xD2, 0xED, 0x8E, 0x28, 0xBB, 0x05, 0x24};
 constexpr std::uint8_t unknown_id[16] = {0xAB, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-
-// A host reader over memory that does nothing but move bytes.
-class span_reader final : public settings_reader {
-public:
-  explicit span_reader(const std::vector<std::uint8_t>& data) : data_(data) {}
-  std::uint32_t read_some(void* buffer, std::uint32_t count, abort_handle&) override {
-    const std::size_t left = data_.size() - pos_;
-    const std::uint32_t n = count < left ? count : static_cast<std::uint32_t>(left);
-    std::memcpy(buffer, data_.data() + pos_, n);
-    pos_ += n;
-    return n;
-  }
-  void read_exact(void* buffer, std::uint32_t count, abort_handle& abort) override {
-    if (read_some(buffer, count, abort) != count) throw std::runtime_error("short");
-  }
-  std::uint64_t skip_some(std::uint64_t count, abort_handle&) override {
-    const std::uint64_t left = data_.size() - pos_;
-    const std::uint64_t n = count < left ? count : left;
-    pos_ += static_cast<std::size_t>(n);
-    return n;
-  }
-  void skip_exact(std::uint64_t count, abort_handle& abort) override {
-    if (skip_some(count, abort) != count) throw std::runtime_error("short");
-  }
-
-private:
-  const std::vector<std::uint8_t>& data_;
-  std::size_t pos_ = 0;
-};
-
-class counting_writer final : public settings_writer {
-public:
-  void write_bytes(const void* data, std::uint32_t count, abort_handle&) override {
-    benchmark::DoNotOptimize(data);
-    written += count;
-  }
-  std::uint64_t written = 0;
-};
-
-class never_abort final : public abort_handle {
-public:
-  bool abort_requested() override { return false; }
-};
-
-void append_record(std::vector<std::uint8_t>& out, const std::uint8_t (&id)[16], const std::string& payload) {
-  out.insert(out.end(), id, id + 16);
-  const auto size = static_cast<std::uint32_t>(payload.size());
-  for (int i = 0; i < 4; ++i)
-    out.push_back(static_cast<std::uint8_t>(size >> (8 * i)));
-  out.insert(out.end(), payload.begin(), payload.end());
-}
 
 component_client& client() {
   static component_client* c = corvane_get_interface(nullptr, nullptr);
@@ -81,11 +28,11 @@ component_client& client() {
 void load_pattern(benchmark::State& state) {
   const std::string pattern(static_cast<std::size_t>(state.range(0)), 'p');
   std::vector<std::uint8_t> stream;
-  append_record(stream, pattern_id, pattern);
-  never_abort abort;
+  append_record(stream, pattern_id, bytes_of(pattern.c_str()));
+  counting_abort abort; // never says abort
   for (auto _ : state) {
     cfg_title_pattern.assign_text("", 0); // every round builds the text anew
-    span_reader reader(stream);
+    memory_reader reader = memory_reader::in_place(stream);
     client().load_settings(reader, abort);
   }
   if (cfg_title_pattern.text_length() != pattern.size()) state.SkipWithError("pattern not loaded");
@@ -96,12 +43,12 @@ void load_pattern(benchmark::State& state) {
 void save_pattern(benchmark::State& state) {
   const std::string pattern(static_cast<std::size_t>(state.range(0)), 'p');
   cfg_title_pattern.assign_text(pattern.c_str(), static_cast<std::uint32_t>(pattern.size()));
-  never_abort abort;
+  counting_abort abort; // never says abort
   std::uint64_t written = 0;
   for (auto _ : state) {
-    counting_writer writer;
+    memory_writer writer = memory_writer::counting_only();
     client().save_settings(writer, abort);
-    written = writer.written;
+    written = writer.written();
     benchmark::DoNotOptimize(written);
   }
   if (written != 21 + 20 + pattern.size()) state.SkipWithError("stream has the wrong size");
@@ -123,10 +70,10 @@ void memcpy_pattern(benchmark::State& state) {
 void load_unmatched_records(benchmark::State& state) {
   std::vector<std::uint8_t> stream;
   for (std::int64_t i = 0; i < state.range(0); ++i)
-    append_record(stream, unknown_id, "abcd");
-  never_abort abort;
+    append_record(stream, unknown_id, bytes_of("abcd"));
+  counting_abort abort; // never says abort
   for (auto _ : state) {
-    span_reader reader(stream);
+    memory_reader reader = memory_reader::in_place(stream);
     client().load_settings(reader, abort);
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));

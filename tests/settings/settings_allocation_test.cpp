@@ -1,7 +1,7 @@
 // Every allocation made while loading or saving is made to fail in turn: the
 // failure must reach the caller as "bad allocation", no variable may hold a
 // half-made value, and nothing may leak (the sanitizer build checks leaks).
-#include "allocation_hook.h"
+#include "allocation_probe.h"
 #include "settings_test_support.h"
 
 #include <vector>
@@ -9,25 +9,6 @@
 namespace {
 
 using bytes = std::vector<std::uint8_t>;
-
-struct failing_allocation {
-  std::size_t fail_at = 0; // 1-based index of the allocation to refuse
-  std::size_t seen = 0;
-  static bool hook(std::size_t, void* context) {
-    auto* self = static_cast<failing_allocation*>(context);
-    return ++self->seen != self->fail_at;
-  }
-};
-
-class allocation_hook_scope {
-public:
-  explicit allocation_hook_scope(failing_allocation& state) {
-    pfc::set_allocation_hook(&failing_allocation::hook, &state);
-  }
-  ~allocation_hook_scope() { pfc::set_allocation_hook(nullptr, nullptr); }
-  allocation_hook_scope(const allocation_hook_scope&) = delete;
-  allocation_hook_scope& operator=(const allocation_hook_scope&) = delete;
-};
 
 using settings_allocation_failure = settings_client;
 
@@ -54,22 +35,22 @@ TEST_F(settings_allocation_failure, while_loading_changes_everything_or_nothing)
 
   for (const auto& c : cases) {
     std::size_t failures = 0;
-    for (std::size_t fail_at = 1;; ++fail_at) {
+    for (unsigned fail_at = 1;; ++fail_at) {
       set_values(old_pattern, 1);
-      failing_allocation state;
-      state.fail_at = fail_at;
       bool threw = false;
+      unsigned requests = 0;
       {
-        allocation_hook_scope scope(state);
+        allocation_probe probe(fail_at);
         try {
           load(c.stream);
         } catch (const std::bad_alloc& e) {
           threw = true;
           EXPECT_STREQ(e.what(), "bad allocation") << fail_at;
         }
+        requests = probe.requests();
       }
       if (!threw) {
-        EXPECT_LT(state.seen, fail_at);
+        EXPECT_LT(requests, fail_at);
         EXPECT_EQ(pattern_text(), c.loaded);
         EXPECT_EQ(cfg_enabled.value, 0);
         break;
@@ -90,14 +71,12 @@ TEST_F(settings_allocation_failure, while_saving_leaves_whole_records_only) {
   set_values(pattern, 1);
   const bytes complete = save();
   std::size_t failures = 0;
-  for (std::size_t fail_at = 1;; ++fail_at) {
-    failing_allocation state;
-    state.fail_at = fail_at;
+  for (unsigned fail_at = 1;; ++fail_at) {
     memory_writer writer;
     counting_abort abort;
     bool threw = false;
     {
-      allocation_hook_scope scope(state);
+      allocation_probe probe(fail_at);
       try {
         client->save_settings(writer, abort);
       } catch (const std::bad_alloc& e) {

@@ -256,23 +256,9 @@ TEST_F(settings_load, an_enabled_record_whose_payload_is_missing_keeps_the_flag_
 TEST_F(settings_load, a_host_error_inside_a_payload_is_not_taken_for_bad_data) {
   // A host whose stream breaks while the variable reads: its exception is not
   // a data error, so it must reach the caller instead of being passed over.
-  class failing_reader final : public settings_reader {
-  public:
-    std::uint32_t read_some(void* buffer, std::uint32_t count, abort_handle& abort) override {
-      if (inner.position() >= 20) throw std::runtime_error("disk gone");
-      return inner.read_some(buffer, count, abort);
-    }
-    void read_exact(void* buffer, std::uint32_t count, abort_handle& abort) override {
-      inner.read_exact(buffer, count, abort);
-    }
-    std::uint64_t skip_some(std::uint64_t count, abort_handle& abort) override { return inner.skip_some(count, abort); }
-    void skip_exact(std::uint64_t count, abort_handle& abort) override { inner.skip_exact(count, abort); }
-    memory_reader inner{[] {
-      bytes stream;
-      append_record(stream, pattern_id, bytes_of("never"));
-      return stream;
-    }()};
-  } reader;
+  bytes stream;
+  append_record(stream, pattern_id, bytes_of("never"));
+  breaking_reader reader(stream, 20); // the record's head, then no more
   counting_abort abort;
   set_values("mine", 1);
   expect_throw_with<std::runtime_error>([&] { client->load_settings(reader, abort); }, "disk gone");

@@ -23,15 +23,20 @@ public:
   // host_truncation: throw host_stream_truncated on short data; otherwise throw
   // corvane_io::exception_io_data_truncation as the player's own streams do.
   explicit memory_reader(std::vector<std::uint8_t> data, bool host_truncation = true)
-      : data_(std::move(data)), host_truncation_(host_truncation) {}
+      : copy_(std::move(data)), data_(copy_.data()), size_(copy_.size()), host_truncation_(host_truncation) {}
   memory_reader(const std::uint8_t* data, std::size_t size, bool host_truncation = true)
-      : data_(data, data + size), host_truncation_(host_truncation) {}
+      : memory_reader(std::vector<std::uint8_t>(data, data + size), host_truncation) {}
+  // Reads data where it lies (it must outlive the reader) and records no
+  // request: the bare host stream a benchmark measures against.
+  static memory_reader in_place(const std::vector<std::uint8_t>& data) { return memory_reader(data.data(), data); }
+  memory_reader(const memory_reader&) = delete;
+  memory_reader& operator=(const memory_reader&) = delete;
 
   std::uint32_t read_some(void* buffer, std::uint32_t count, abort_handle&) override {
-    read_requests.push_back(count);
-    const std::size_t left = data_.size() - position_;
+    if (recording_) read_requests.push_back(count);
+    const std::size_t left = size_ - position_;
     const std::uint32_t n = count < left ? count : static_cast<std::uint32_t>(left);
-    if (n != 0) std::memcpy(buffer, data_.data() + position_, n);
+    if (n != 0) std::memcpy(buffer, data_ + position_, n);
     position_ += n;
     return n;
   }
@@ -40,7 +45,7 @@ public:
     if (read_some(buffer, count, abort) != count) truncated();
   }
   std::uint64_t skip_some(std::uint64_t count, abort_handle&) override {
-    const std::uint64_t left = data_.size() - position_;
+    const std::uint64_t left = size_ - position_;
     const std::uint64_t n = count < left ? count : left;
     position_ += static_cast<std::size_t>(n);
     return n;
@@ -58,27 +63,78 @@ public:
   int skip_exact_calls = 0;
 
 private:
+  memory_reader(const std::uint8_t* data, const std::vector<std::uint8_t>& where)
+      : data_(data), size_(where.size()), host_truncation_(true), recording_(false) {}
   [[noreturn]] void truncated() const {
     if (host_truncation_) throw host_stream_truncated();
     throw corvane_io::exception_io_data_truncation();
   }
-  std::vector<std::uint8_t> data_;
+  std::vector<std::uint8_t> copy_;
+  const std::uint8_t* data_;
+  std::size_t size_;
   std::size_t position_ = 0;
   bool host_truncation_;
+  bool recording_ = true;
+};
+
+// A host stream that breaks once `intact` bytes have been read: every read or
+// skip from there on throws std::runtime_error("disk gone"), a host failure
+// that is no data error.
+class breaking_reader final : public settings_reader {
+public:
+  explicit breaking_reader(std::vector<std::uint8_t> data = {}, std::size_t intact = 0)
+      : inner_(std::move(data)), intact_(intact) {}
+  std::uint32_t read_some(void* buffer, std::uint32_t count, abort_handle& abort) override {
+    check();
+    return inner_.read_some(buffer, count, abort);
+  }
+  void read_exact(void* buffer, std::uint32_t count, abort_handle& abort) override {
+    check();
+    inner_.read_exact(buffer, count, abort);
+  }
+  std::uint64_t skip_some(std::uint64_t count, abort_handle& abort) override {
+    check();
+    return inner_.skip_some(count, abort);
+  }
+  void skip_exact(std::uint64_t count, abort_handle& abort) override {
+    check();
+    inner_.skip_exact(count, abort);
+  }
+
+private:
+  void check() const {
+    if (inner_.position() >= intact_) throw std::runtime_error("disk gone");
+  }
+  memory_reader inner_;
+  std::size_t intact_;
 };
 
 class memory_writer final : public settings_writer {
 public:
+  memory_writer() = default;
+  // Counts the bytes and keeps neither them nor the sizes: the bare host
+  // stream a benchmark measures against.
+  static memory_writer counting_only() {
+    memory_writer writer;
+    writer.keeping_ = false;
+    return writer;
+  }
   void write_bytes(const void* data, std::uint32_t count, abort_handle&) override {
+    written_ += count;
+    if (!keeping_) return;
     write_sizes.push_back(count);
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     bytes_.insert(bytes_.end(), bytes, bytes + count);
   }
   const std::vector<std::uint8_t>& bytes() const noexcept { return bytes_; }
+  // Every byte written, kept or not.
+  std::uint64_t written() const noexcept { return written_; }
   std::vector<std::uint32_t> write_sizes;
 
 private:
   std::vector<std::uint8_t> bytes_;
+  std::uint64_t written_ = 0;
+  bool keeping_ = true;
 };
 
 // Says "abort" from its abort_after-th question on (0: from the first; -1: never).

@@ -8,7 +8,7 @@
 #   CASE: playlist | hostile | raw-injection | overlong | server-restart | flood
 set -eu
 case_name=$1 bin=$2 work=$3
-root=$(CDPATH= cd -- "$(dirname -- "$0")/../.." && pwd)
+root=$(CDPATH= cd -- "$(dirname -- "$0")/../../.." && pwd)
 channel="#chirp"
 nick=chirp
 # A fourth argument names the mIRC stand-in's folder when it is not the
@@ -72,7 +72,7 @@ expect_said_count() {
 
 # The commands the player announces for playlist $1, as the channel shows them.
 expected_actions() {
-  LC_ALL=C awk -f "$root/tests/irc/expected_commands.awk" "$1" | LC_ALL=C sed 's/^\/me \(.*\)$/\x01ACTION \1\x01/'
+  LC_ALL=C awk -f "$root/tests/system/irc/expected_commands.awk" "$1" | LC_ALL=C sed 's/^\/me \(.*\)$/\x01ACTION \1\x01/'
 }
 
 expect_channel_matches() {
@@ -95,7 +95,7 @@ x64-playlist)
   start_mirc
   play "$root/samples/playlist.txt"
   expect_said_count 6
-  LC_ALL=C awk -f "$root/tests/irc/expected_commands.awk" "$root/samples/playlist.txt" | cmp -s - "$work/mirc.out" ||
+  LC_ALL=C awk -f "$root/tests/system/irc/expected_commands.awk" "$root/samples/playlist.txt" | cmp -s - "$work/mirc.out" ||
     fail "mIRC did not receive exactly the announced commands"
   expect_channel_matches "$root/samples/playlist.txt"
   grep -q "$(printf 'J\303\263ga - Homogenic')" "$work/said" || fail "non-ASCII title not byte-exact"

@@ -9,6 +9,8 @@
 #include "host/preferences.h"
 #include "host/settings_stream.h"
 #include "host/titleformat.h"
+#include "memory_streams.h"
+#include "text_sink.h"
 
 #include <gtest/gtest.h>
 
@@ -27,31 +29,6 @@ const guid* const required_chain_order[] = {&play_callback_static_class_guid, &p
                                             &componentversion_class_guid, &component_installation_validator_class_guid};
 
 // -- host-side objects --
-
-class host_text final : public pfc::string_base {
-public:
-  std::string text;
-  void append_text(const char* t, std::uint32_t max_len) override { text.append(t, count(t, max_len)); }
-  const char* text_ptr() const override { return text.c_str(); }
-  void assign_text(const char* t, std::uint32_t max_len) override { text.assign(t, count(t, max_len)); }
-  void cut_to_length(std::uint32_t len) override {
-    if (len < text.size()) text.resize(len);
-  }
-  std::uint32_t text_length() const override { return static_cast<std::uint32_t>(text.size()); }
-  char* open_buffer(std::uint32_t n) override {
-    text.assign(n, '\0');
-    return text.data();
-  }
-  void close_buffer() override { text.resize(std::strlen(text.c_str())); }
-
-private:
-  static std::size_t count(const char* t, std::uint32_t max_len) {
-    std::size_t n = 0;
-    while (t != nullptr && n < max_len && t[n] != '\0')
-      ++n;
-    return n;
-  }
-};
 
 // A host service living on the test's stack; its count shows what the
 // component took and gave back.
@@ -129,62 +106,12 @@ private:
   std::vector<std::pair<guid, std::vector<service_base*>>> classes;
 };
 
-class no_abort final : public abort_handle {
-public:
-  bool abort_requested() override { return false; }
-};
-class abort_now final : public abort_handle {
-public:
-  bool abort_requested() override { return true; }
-};
-
-class memory_writer final : public settings_writer {
-public:
-  void write_bytes(const void* data, std::uint32_t count, abort_handle&) override {
-    bytes.append(static_cast<const char*>(data), count);
-  }
-  std::string bytes;
-};
-
-class memory_reader final : public settings_reader {
-public:
-  explicit memory_reader(std::string data) : bytes(std::move(data)) {}
-  std::uint32_t read_some(void* buffer, std::uint32_t count, abort_handle&) override {
-    const std::size_t n = std::min<std::size_t>(count, bytes.size() - at);
-    std::memcpy(buffer, bytes.data() + at, n);
-    at += n;
-    return static_cast<std::uint32_t>(n);
-  }
-  void read_exact(void* buffer, std::uint32_t count, abort_handle& abort) override {
-    if (read_some(buffer, count, abort) != count) throw std::runtime_error("host stream ended");
-  }
-  std::uint64_t skip_some(std::uint64_t count, abort_handle&) override {
-    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, bytes.size() - at));
-    at += n;
-    return n;
-  }
-  void skip_exact(std::uint64_t count, abort_handle& abort) override {
-    if (skip_some(count, abort) != count) throw std::runtime_error("host stream ended");
-  }
-  std::string bytes;
-  std::size_t at = 0;
-};
-
-// A stream that fails on the host's side while the component is reading it.
-class failing_reader final : public settings_reader {
-public:
-  std::uint32_t read_some(void*, std::uint32_t, abort_handle&) override { throw std::runtime_error("disk gone"); }
-  void read_exact(void*, std::uint32_t, abort_handle&) override { throw std::runtime_error("disk gone"); }
-  std::uint64_t skip_some(std::uint64_t, abort_handle&) override { throw std::runtime_error("disk gone"); }
-  void skip_exact(std::uint64_t, abort_handle&) override { throw std::runtime_error("disk gone"); }
-};
-
 // The settings record that switches sending to mIRC off: the flag's
 // identifier {D199EB67-EF98-4FC6-970C-2E6C38329405}, size 1, value 0.
-std::string sending_off_record() {
-  const unsigned char record[] = {0x67, 0xEB, 0x99, 0xD1, 0x98, 0xEF, 0xC6, 0x4F, 0x97, 0x0C, 0x2E,
-                                  0x6C, 0x38, 0x32, 0x94, 0x05, 1,    0,    0,    0,    0};
-  return std::string(reinterpret_cast<const char*>(record), sizeof record);
+std::vector<std::uint8_t> sending_off_record() {
+  std::vector<std::uint8_t> record;
+  append_record(record, enabled_id, {0});
+  return record;
 }
 
 // -- the fixture: one load of the DLL per test --
@@ -229,7 +156,7 @@ protected:
   component_library library;
   test_host host;
   component_client* client = nullptr;
-  no_abort keep_going;
+  counting_abort keep_going; // never says abort
 };
 
 TEST_F(ComponentBinary, ClientSlotsInOrder) {
@@ -238,9 +165,9 @@ TEST_F(ComponentBinary, ClientSlotsInOrder) {
   EXPECT_FALSE(call_slot<bool>(client, 6));
   memory_writer out;
   call_slot<void>(client, 2, static_cast<settings_writer*>(&out), static_cast<abort_handle*>(&keep_going));
-  memory_reader in(out.bytes);
+  memory_reader in(out.bytes());
   call_slot<void>(client, 3, static_cast<settings_reader*>(&in), static_cast<abort_handle*>(&keep_going));
-  EXPECT_EQ(in.at, out.bytes.size()) << "load_settings should read back all that save_settings wrote";
+  EXPECT_EQ(in.position(), out.bytes().size()) << "load_settings should read back all that save_settings wrote";
   call_slot<void>(client, 5, true);
   call_slot<void>(client, 5, false);
   EXPECT_EQ(call_slot<std::uint32_t>(client, 0), 76u);
@@ -314,9 +241,9 @@ TEST_F(ComponentBinary, ModulePathIsCopiedAndNullIsEmpty) {
       static_cast<component_installation_validator*>(service_of(component_installation_validator_class_guid));
   ASSERT_NE(version, nullptr) << "the component registers its information service";
   ASSERT_NE(validator, nullptr) << "the component registers its installation check";
-  host_text name;
+  text_sink name;
   version->report_file_name(name);
-  EXPECT_EQ(name.text, "");
+  EXPECT_EQ(name.text(), "");
   EXPECT_FALSE(validator->check_installation());
 
   char path[] = "C:\\Corvane\\components\\cor_chirpline.dll";
@@ -325,12 +252,12 @@ TEST_F(ComponentBinary, ModulePathIsCopiedAndNullIsEmpty) {
   std::memset(path, 'x', sizeof path - 1);
   std::memset(file, 'x', sizeof file - 1);
   version->report_file_name(name);
-  EXPECT_EQ(name.text, "cor_chirpline.dll");
+  EXPECT_EQ(name.text(), "cor_chirpline.dll");
   EXPECT_TRUE(validator->check_installation());
 
   client->set_module_path(nullptr, nullptr);
   version->report_file_name(name);
-  EXPECT_EQ(name.text, "");
+  EXPECT_EQ(name.text(), "");
   EXPECT_FALSE(validator->check_installation());
   client->set_module_path("", "");
   EXPECT_FALSE(validator->check_installation());
@@ -366,7 +293,7 @@ TEST_F(ComponentBinary, ServicesReadyGatesTheConsole) {
 // An exception raised inside the component reaches the host's handler with
 // its message, and the component gives back what it held on the way out.
 TEST_F(ComponentBinary, ComponentExceptionsReachTheHost) {
-  abort_now stop;
+  counting_abort stop(0); // says abort at the first question
   memory_writer out;
   try {
     client->save_settings(out, stop);
@@ -375,7 +302,7 @@ TEST_F(ComponentBinary, ComponentExceptionsReachTheHost) {
     EXPECT_STREQ(e.what(), "User abort");
   }
 
-  failing_reader broken;
+  breaking_reader broken; // breaks before its first byte
   try {
     client->load_settings(broken, keep_going);
     ADD_FAILURE() << "the host's stream error vanished";
@@ -422,10 +349,10 @@ std::wstring version_value(const std::vector<char>& block, const std::wstring& l
 TEST_F(ComponentBinary, FilePropertiesCarryTheReportedVersion) {
   auto* version = static_cast<componentversion*>(service_of(componentversion_class_guid));
   ASSERT_NE(version, nullptr);
-  host_text reported;
+  text_sink reported;
   version->report_version(reported);
   unsigned numbers[4] = {};
-  ASSERT_GE(std::sscanf(reported.text.c_str(), "%u.%u.%u.%u", &numbers[0], &numbers[1], &numbers[2], &numbers[3]), 2);
+  ASSERT_GE(std::sscanf(reported.text().c_str(), "%u.%u.%u.%u", &numbers[0], &numbers[1], &numbers[2], &numbers[3]), 2);
   const std::wstring four = std::to_wstring(numbers[0]) + L"." + std::to_wstring(numbers[1]) + L"." +
                             std::to_wstring(numbers[2]) + L"." + std::to_wstring(numbers[3]);
 
