@@ -2,7 +2,8 @@
 # default pattern "%title% - %album%": the playlist read as
 # docs/playlist-format.md says, "?" for a missing field, "|" shown as U+00A6
 # and control bytes (line breaks included) as blanks. Commands longer than
-# mIRC's 4095 bytes are cut by the component; this prediction does not cut them.
+# the 2047 UTF-16 units of mIRC's block are cut by the component; this prediction
+# does not cut them.
 # Run with LC_ALL=C so every byte is one character.
 function finish_field() {
   if (have) { if (name in f) f[name] = f[name] ", " value; else f[name] = value }
