@@ -1,5 +1,6 @@
 #include "shared_block_win32.h"
 
+#include "announcer/mirc_interface.h"
 #include "support/unique_handle_win32.h"
 
 #include <cstring>
@@ -9,7 +10,7 @@
 
 namespace {
 
-constexpr std::size_t block_size = 4096;
+constexpr std::size_t block_size = mirc_interface::block_size;
 
 std::string utf8_of(const wchar_t* text, std::size_t length) {
   if (length == 0) return {};
