@@ -71,7 +71,8 @@ void settings_page_window::create(HWND parent, preferences_dialog_logic& logic) 
     failures_.rethrow_pending();
   }
   if (window == nullptr) {
-    // Thread-local storage may reach TlsGetValue, which clears the last error.
+    // Putting the slot back may go through TlsGetValue, which clears the last
+    // error when it succeeds.
     SetLastError(error);
     raise_last_win32_error();
   }
