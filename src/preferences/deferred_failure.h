@@ -4,6 +4,7 @@
 // such call in progress nobody could carry it, and it is handed back as stray.
 #pragma once
 #include <exception>
+#include <utility>
 
 class deferred_failure {
 public:
@@ -24,12 +25,18 @@ public:
     deferred_failure& failures_;
   };
 
-  // Keeps the first failure of an own call; false when no own call runs and
-  // the caller must deal with it.
-  bool keep(std::exception_ptr failure) noexcept;
+  // Keeps the first failure of an own call (what follows from it is not worth
+  // telling); false when no own call runs and the caller must deal with it.
+  bool keep(std::exception_ptr failure) noexcept {
+    if (own_calls_ == 0) return false;
+    if (!pending_) pending_ = std::move(failure);
+    return true;
+  }
   bool has_pending() const noexcept { return static_cast<bool>(pending_); }
   // Raises the kept failure, once.
-  void rethrow_pending();
+  void rethrow_pending() {
+    if (pending_) std::rethrow_exception(std::exchange(pending_, nullptr));
+  }
 
 private:
   std::exception_ptr pending_;

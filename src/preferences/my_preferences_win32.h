@@ -1,10 +1,10 @@
 // The settings page instance the host holds: it keeps the host's listener,
-// owns the dialog window and the page's logic, and answers the host's calls
-// with that logic.
+// owns the page's window and logic, and answers the host's calls with that
+// logic.
 #pragma once
 #include "host/preferences.h"
 #include "preferences/preferences_dialog_logic.h"
-#include "preferences/settings_dialog_win32.h"
+#include "preferences/settings_page_window_win32.h"
 #include "runtime/service.h"
 
 class CMyPreferences : public preferences_page_instance {
@@ -21,15 +21,13 @@ public:
 protected:
   // Creates the dialog window, filled, as a child of parent; raises
   // exception_win32 (or what the filling raised) when that fails.
-  void create(window_handle_t parent) { dialog_.create(static_cast<HWND>(parent), logic_); }
+  void create(window_handle_t parent) { window_.create(static_cast<HWND>(parent), logic_); }
   // Null until the window exists and again once it is gone.
-  window_handle_t hwnd() const noexcept { return dialog_.hwnd(); }
-  // The host destroys the window before its last release; if it did not,
-  // the window goes here, while the logic can still answer its messages.
-  ~CMyPreferences() { dialog_.destroy(); }
+  window_handle_t hwnd() const noexcept { return window_.hwnd(); }
+  ~CMyPreferences() = default;
 
 private:
   service_ptr_t<page_state_listener> listener;
-  settings_dialog_win32 dialog_;
+  settings_page_window window_;
   preferences_dialog_logic logic_;
 };

@@ -97,10 +97,12 @@ protected:
 
 TEST_F(DialogWindow, OpensCheckedWithTheDefaultPatternAndNoChange) {
   ASSERT_NE(parent.get(), nullptr);
+  const HWND focus = GetFocus();
   instance_owner instance = open();
   HWND w = window(instance);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(GetParent(w), parent.get());
+  EXPECT_EQ(GetFocus(), focus) << "the page leaves the focus to the host";
   EXPECT_EQ(IsDlgButtonChecked(w, IDC_SEND_ENABLED), static_cast<UINT>(BST_CHECKED));
   EXPECT_EQ(field_text(w), L"%title% - %album%");
   EXPECT_EQ(instance->state_flags(), 8u);

@@ -1,0 +1,139 @@
+#include "preferences/settings_page_window_win32.h"
+#include "preferences/preferences_dialog_logic.h"
+#include "preferences/preferences_resource.h"
+#include "runtime/console.h"
+#include "support/exception_win32.h"
+
+#include <utility>
+
+// The module this code is linked into: the dialog template travels with it.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the platform's UTF-16 units");
+
+namespace {
+
+// The dialog is created with creation parameter 0, so its first message
+// cannot carry the object: the object waits here, seen by its own thread
+// only, until that message takes it.
+thread_local settings_page_window* t_being_created = nullptr;
+
+// A platform call of ours that makes the window send notifications at once: a
+// failure while they were handled is raised once the call has returned.
+template <typename Call> void own_platform_call(deferred_failure& failures, Call call) {
+  {
+    const deferred_failure::own_call marked(failures);
+    call();
+  }
+  failures.rethrow_pending();
+}
+
+// A failure of a message the host's loop delivered (a user's click) has no
+// call of ours to travel with: the user hears of it on the console.
+void report_stray(std::exception_ptr failure) noexcept {
+  try {
+    std::rethrow_exception(std::move(failure));
+  } catch (const std::exception& e) {
+    try {
+      console_error(e.what());
+    } catch (...) {
+      // Nothing is left to tell it to; the page goes on.
+    }
+  } catch (...) {
+  }
+}
+
+} // namespace
+
+settings_page_window::~settings_page_window() {
+  // The logic goes with the page that holds this window: the last messages
+  // must not reach it.
+  logic_ = nullptr;
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+void settings_page_window::create(HWND parent, preferences_dialog_logic& logic) {
+  logic_ = &logic;
+  settings_page_window* const outer = std::exchange(t_being_created, this);
+  SetLastError(0);
+  HWND window;
+  {
+    const deferred_failure::own_call marked(failures_);
+    window = CreateDialogParamW(reinterpret_cast<HINSTANCE>(&__ImageBase), MAKEINTRESOURCEW(IDD_SETTINGS_PAGE), parent,
+                                dialog_procedure, 0);
+  }
+  const DWORD error = GetLastError();
+  // Still offered when creation failed before the first message.
+  t_being_created = outer;
+  if (failures_.has_pending()) {
+    // Filling the controls failed: the half-made page goes, the cause travels on.
+    if (window != nullptr) DestroyWindow(window);
+    failures_.rethrow_pending();
+  }
+  if (window == nullptr) {
+    // Putting the slot back may go through TlsGetValue, which clears the last
+    // error when it succeeds.
+    SetLastError(error);
+    raise_last_win32_error();
+  }
+}
+
+INT_PTR CALLBACK settings_page_window::dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM) {
+  auto* self = reinterpret_cast<settings_page_window*>(GetWindowLongPtrW(window, DWLP_USER));
+  if (self == nullptr) {
+    self = std::exchange(t_being_created, nullptr);
+    if (self == nullptr) return FALSE;
+    self->window_ = window;
+    SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+  }
+  if (message == WM_NCDESTROY) {
+    self->window_ = nullptr; // the window's last message
+    return FALSE;
+  }
+  return self->on_message(message, wparam);
+}
+
+INT_PTR settings_page_window::on_message(UINT message, WPARAM wparam) {
+  const bool control_changed =
+      message == WM_COMMAND && ((LOWORD(wparam) == IDC_SEND_ENABLED && HIWORD(wparam) == BN_CLICKED) ||
+                                (LOWORD(wparam) == IDC_TITLE_PATTERN && HIWORD(wparam) == EN_CHANGE));
+  if (logic_ == nullptr || (message != WM_INITDIALOG && !control_changed)) return FALSE;
+  // WM_INITDIALOG's answer is the procedure's own: 0 leaves the focus alone.
+  INT_PTR answer = FALSE;
+  try {
+    if (message == WM_INITDIALOG)
+      answer = static_cast<INT_PTR>(logic_->init_controls());
+    else
+      logic_->control_changed();
+  } catch (...) {
+    if (!failures_.keep(std::current_exception())) report_stray(std::current_exception());
+  }
+  if (message == WM_INITDIALOG) return answer;
+  // A notification's answer is the dialog's message result, 0; TRUE says it
+  // was handled.
+  if (window_ != nullptr) SetWindowLongPtrW(window_, DWLP_MSGRESULT, 0);
+  return TRUE;
+}
+
+void settings_page_window::set_item_text(int id, const char16_t* text) {
+  own_platform_call(failures_, [&] { SetDlgItemTextW(window_, id, reinterpret_cast<const wchar_t*>(text)); });
+}
+
+void settings_page_window::check_button(int id, std::uint32_t state) {
+  own_platform_call(failures_, [&] { CheckDlgButton(window_, id, state); });
+}
+
+std::uint32_t settings_page_window::is_button_checked(int id) { return IsDlgButtonChecked(window_, id); }
+
+void* settings_page_window::find_item(int id) { return GetDlgItem(window_, id); }
+
+std::uint32_t settings_page_window::item_text_length(void* item) {
+  const int length = GetWindowTextLengthW(static_cast<HWND>(item));
+  return length > 0 ? static_cast<std::uint32_t>(length) : 0;
+}
+
+std::uint32_t settings_page_window::read_item_text(void* item, char16_t* buffer, std::uint32_t capacity) {
+  const int read =
+      GetWindowTextW(static_cast<HWND>(item), reinterpret_cast<wchar_t*>(buffer), static_cast<int>(capacity));
+  return read > 0 ? static_cast<std::uint32_t>(read) : 0;
+}

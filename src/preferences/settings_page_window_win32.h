@@ -1,0 +1,45 @@
+// The settings page's dialog window, from template IDD_SETTINGS_PAGE: it owns
+// the window, hands each notification of the check box and the pattern field
+// to the page's logic, and answers the logic's control operations with the
+// window's items. No exception crosses its dialog procedure.
+#pragma once
+#include "preferences/deferred_failure.h"
+#include "preferences/dialog_controls.h"
+
+#include <windows.h>
+
+class preferences_dialog_logic;
+
+class settings_page_window final : public dialog_controls {
+public:
+  settings_page_window() = default;
+  settings_page_window(const settings_page_window&) = delete;
+  settings_page_window& operator=(const settings_page_window&) = delete;
+  // The host destroys the window before its last release; if it did not, the
+  // window goes here.
+  ~settings_page_window();
+
+  // Creates the window, hidden and filled by logic, as a child of parent;
+  // logic then answers its messages until the window or this object is gone.
+  // Raises exception_win32 with the last error (or what filling raised) when
+  // no filled window came into being.
+  void create(HWND parent, preferences_dialog_logic& logic);
+  // Null until the first message arrives and again once the window is gone.
+  HWND hwnd() const noexcept { return window_; }
+
+  bool window_exists() override { return window_ != nullptr; }
+  void set_item_text(int id, const char16_t* text) override;
+  void check_button(int id, std::uint32_t state) override;
+  std::uint32_t is_button_checked(int id) override;
+  void* find_item(int id) override;
+  std::uint32_t item_text_length(void* item) override;
+  std::uint32_t read_item_text(void* item, char16_t* buffer, std::uint32_t capacity) override;
+
+private:
+  static INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  INT_PTR on_message(UINT message, WPARAM wparam);
+
+  HWND window_ = nullptr;
+  preferences_dialog_logic* logic_ = nullptr;
+  deferred_failure failures_;
+};
