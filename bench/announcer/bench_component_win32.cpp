@@ -20,7 +20,7 @@ bench_component::bench_component(console_service& console)
   callback_ = static_cast<play_callback_static*>(services_[0].get());
 }
 
-service_ptr_t<ledger_service_t<track_standin>> handed_over_track(const std::string& title, const char* location) {
+host_ref<ledger_service_t<track_standin>> handed_over_track(const std::string& title, const char* location) {
   track_fields fields;
   fields.add("title", title);
   fields.add("album", "J\xC3\xB3ga and friends");

@@ -39,18 +39,18 @@ private:
   struct host_side {
     explicit host_side(console_service& console);
     host_registry registry;
-    service_ptr_t<ledger_service_t<titleformat_compiler_standin>> compiler;
+    host_ref<ledger_service_t<titleformat_compiler_standin>> compiler;
   };
   host_side host_;
   loaded_component component_;
-  std::vector<service_ptr_t<service_base>> services_;
+  std::vector<host_ref<service_base>> services_;
   play_callback* callback_ = nullptr;
 };
 
 // A track with this title and a fixed non-ASCII album, already holding the
 // reference that on_new_track hands to the component, so that taking it stays
 // outside the time measured.
-service_ptr_t<ledger_service_t<track_standin>> handed_over_track(const std::string& title, const char* location);
+host_ref<ledger_service_t<track_standin>> handed_over_track(const std::string& title, const char* location);
 
 // A number argument of the harnesses: decimal digits only, from low to high.
 // (strtoul alone takes "-5" for 4294967291 and "100x" for 100.)

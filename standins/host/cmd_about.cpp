@@ -8,11 +8,10 @@ namespace {
 
 // The interface named by class_guid on the component's first service of that
 // class, asked for through query_class as the player does.
-template <typename T> service_ptr_t<T> first_service(loaded_component& component, const guid& class_guid) {
+template <typename T> host_ref<T> first_service(loaded_component& component, const guid& class_guid) {
   for (auto& service : component.services(class_guid)) {
-    service_ptr_t<service_base> answer;
-    if (service->query_class(answer.receive(), class_guid))
-      return service_ptr_t<T>::adopt(static_cast<T*>(answer.detach()));
+    host_ref<service_base> answer;
+    if (service->query_class(answer.receive(), class_guid)) return host_ref<T>::adopt(static_cast<T*>(answer.detach()));
   }
   return {};
 }

@@ -3,6 +3,7 @@
 // and proves after every notification that the component kept no reference to
 // any host object.
 #include "component_module_win32.h"
+#include "host/playback.h"
 #include "host_commands.h"
 #include "host_ledger.h"
 #include "playlist.h"

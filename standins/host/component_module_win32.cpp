@@ -190,11 +190,11 @@ std::vector<service_factory_base*> loaded_component::factories() const {
   return chain;
 }
 
-std::vector<service_ptr_t<service_base>> loaded_component::services(const guid& class_guid) const {
-  std::vector<service_ptr_t<service_base>> found;
+std::vector<host_ref<service_base>> loaded_component::services(const guid& class_guid) const {
+  std::vector<host_ref<service_base>> found;
   for (service_factory_base* f : factories()) {
     if (f->class_guid == nullptr || *f->class_guid != class_guid) continue;
-    service_ptr_t<service_base> service;
+    host_ref<service_base> service;
     f->create(service.receive());
     if (service) found.push_back(std::move(service));
   }

@@ -1,9 +1,9 @@
 // A component DLL loaded by path and brought up the way the player does it:
 // entry point, version check, module path, services declared ready.
 #pragma once
+#include "handle_owner_win32.h"
 #include "host/client_interface.h"
 #include "host_registry.h"
-#include "support/unique_handle_win32.h"
 
 #include <functional>
 #include <stdexcept>
@@ -18,7 +18,7 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-using module_handle = unique_module;
+using module_handle = owned_module;
 
 class loaded_component {
 public:
@@ -36,7 +36,7 @@ public:
   // The factories in chain order.
   std::vector<service_factory_base*> factories() const;
   // Every service the component registers under class_guid, in chain order.
-  std::vector<service_ptr_t<service_base>> services(const guid& class_guid) const;
+  std::vector<host_ref<service_base>> services(const guid& class_guid) const;
 
   void set_services_ready(bool ready);
 

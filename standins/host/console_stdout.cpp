@@ -1,5 +1,5 @@
 #include "console_stdout.h"
-#include "runtime/service.h"
+#include "host_ref.h"
 
 #include <cstring>
 
@@ -15,5 +15,5 @@ void console_stdout::print(const char* text, std::uint32_t length) {
 
 bool console_stdout::query_class(service_base*& out_ref, const guid& class_guid) {
   if (class_guid != console_class_guid) return false;
-  return service_hand_out(this, out_ref);
+  return host_hand_out(this, out_ref);
 }

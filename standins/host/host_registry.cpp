@@ -9,7 +9,7 @@ host_registry::service_class& host_registry::class_of(const guid& class_guid) {
 
 void host_registry::add(const guid& class_guid, service_base* service) {
   service->add_ref();
-  class_of(class_guid).services.push_back(service_ptr_t<service_base>::adopt(service));
+  class_of(class_guid).services.push_back(host_ref<service_base>::adopt(service));
 }
 
 void host_registry::remove_all(const guid& class_guid) { class_of(class_guid).services.clear(); }
@@ -26,7 +26,7 @@ bool host_registry::create_instance(service_base*& out_ref, std::uint32_t class_
   if (class_handle == 0 || class_handle > classes_.size()) return false;
   auto& services = classes_[class_handle - 1].services;
   if (index >= services.size()) return false;
-  return service_hand_out(services[index].get(), out_ref);
+  return host_hand_out(services[index].get(), out_ref);
 }
 
 std::uint32_t host_registry::count_instances(std::uint32_t class_handle) {

@@ -2,7 +2,7 @@
 // component, holding one reference to every service it offers.
 #pragma once
 #include "host/host_api.h"
-#include "runtime/service.h"
+#include "host_ref.h"
 
 #include <vector>
 
@@ -25,15 +25,8 @@ public:
 private:
   struct service_class {
     guid id;
-    std::vector<service_ptr_t<service_base>> services;
+    std::vector<host_ref<service_base>> services;
   };
   service_class& class_of(const guid& class_guid);
   std::vector<service_class> classes_;
 };
-
-// A host-side service on the heap, counted like any other service.
-template <typename T, typename... Args> service_ptr_t<T> make_host_service(Args&&... args) {
-  auto* object = new service_impl_t<T>(std::forward<Args>(args)...); // owned by its count from here on
-  object->add_ref();
-  return service_ptr_t<T>::adopt(object);
-}

@@ -3,10 +3,10 @@
 // reports a change) and Close. Actions given on the command line drive the
 // page and the buttons with real messages before the window is left to the
 // user; "close" ends it.
+#include "handle_owner_win32.h"
 #include "host/preferences.h"
 #include "host_commands.h"
 #include "host_version_info_standin.h"
-#include "support/unique_handle_win32.h"
 #include "text_sink.h"
 #include "text_win32.h"
 
@@ -96,7 +96,7 @@ public:
     EnableWindow(apply_, FALSE);
 
     listener->add_ref(); // handed over by value
-    instance_ = service_ptr_t<preferences_page_instance>::adopt(page_.make_instance(frame_.get(), listener));
+    instance_ = host_ref<preferences_page_instance>::adopt(page_.make_instance(frame_.get(), listener));
     page_window_ = static_cast<HWND>(instance_->window_handle());
     SetWindowPos(page_window_, HWND_TOP, 180, 10, 0, 0, SWP_NOSIZE);
     ShowWindow(page_window_, SW_SHOW);
@@ -242,19 +242,19 @@ private:
   }
 
   preferences_page_v3& page_;
-  service_ptr_t<preferences_page_instance> instance_;
-  unique_window frame_;
+  host_ref<preferences_page_instance> instance_;
+  owned_window frame_;
   HWND page_window_ = nullptr;
   HWND pages_ = nullptr, help_ = nullptr, reset_ = nullptr, apply_ = nullptr, close_ = nullptr;
   std::exception_ptr pending_;
 };
 
 // The component's first page that speaks the third revision.
-service_ptr_t<preferences_page_v3> find_page(loaded_component& component) {
+host_ref<preferences_page_v3> find_page(loaded_component& component) {
   for (auto& service : component.services(preferences_page_class_guid)) {
-    service_ptr_t<service_base> answer;
+    host_ref<service_base> answer;
     if (service->query_class(answer.receive(), preferences_page_v3_class_guid))
-      return service_ptr_t<preferences_page_v3>::adopt(static_cast<preferences_page_v3*>(answer.detach()));
+      return host_ref<preferences_page_v3>::adopt(static_cast<preferences_page_v3*>(answer.detach()));
   }
   return {};
 }

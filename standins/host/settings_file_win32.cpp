@@ -1,11 +1,18 @@
 #include "settings_file_win32.h"
-#include "support/pfc/exceptions.h"
 #include "text_win32.h"
 
 #include <cstdio>
 #include <exception>
 
 namespace {
+
+// The player's own failure for a file that ends before a record does, with the
+// player's wording; not a settings_file_error, since the bytes are at fault,
+// not the host's reading of them.
+class settings_data_truncated : public std::exception {
+public:
+  const char* what() const noexcept override { return "Unsupported format or corrupted file"; }
+};
 
 std::string describe_last_error(const char* what, const std::wstring& path) {
   const DWORD code = GetLastError();
@@ -93,7 +100,7 @@ std::uint32_t file_settings_reader::read_some(void* buffer, std::uint32_t count,
 }
 
 void file_settings_reader::read_exact(void* buffer, std::uint32_t count, abort_handle& abort) {
-  if (read_some(buffer, count, abort) != count) throw corvane_io::exception_io_data_truncation();
+  if (read_some(buffer, count, abort) != count) throw settings_data_truncated();
 }
 
 std::uint64_t file_settings_reader::skip_some(std::uint64_t count, abort_handle&) {
@@ -111,7 +118,7 @@ std::uint64_t file_settings_reader::skip_some(std::uint64_t count, abort_handle&
 }
 
 void file_settings_reader::skip_exact(std::uint64_t count, abort_handle& abort) {
-  if (skip_some(count, abort) != count) throw corvane_io::exception_io_data_truncation();
+  if (skip_some(count, abort) != count) throw settings_data_truncated();
 }
 
 void file_settings_writer::write_bytes(const void* data, std::uint32_t count, abort_handle&) {

@@ -43,8 +43,8 @@ private:
 };
 
 // Reads an open file from its current position. read_exact and skip_exact
-// throw corvane_io::exception_io_data_truncation when the file ends first, so
-// a short file reads as the component's "Unsupported format or corrupted file".
+// throw, with the player's "Unsupported format or corrupted file", when the
+// file ends first.
 class file_settings_reader final : public settings_reader {
 public:
   explicit file_settings_reader(HANDLE file) noexcept : file_(file) {}

@@ -46,7 +46,7 @@ std::string compiled_pattern::render(const track_fields& fields) const {
 
 bool titleformat_compiler_standin::query_class(service_base*& out_ref, const guid& class_guid) {
   if (class_guid != titleformat_compiler_class_guid) return false;
-  return service_hand_out(this, out_ref);
+  return host_hand_out(this, out_ref);
 }
 
 bool titleformat_compiler_standin::compile_pattern(titleformat_script*& out_script, const char* pattern_text) {

@@ -2,7 +2,7 @@
 // other program would, with no player and no component in between: it writes
 // the shared block itself and sends message 1224.
 #include "announcer/mirc_interface.h"
-#include "support/unique_handle_win32.h"
+#include "handle_owner_win32.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -91,9 +91,9 @@ int wmain(int argc, wchar_t** argv) {
                                 (method & method_unicode ? L" bytes as UTF-16" : L" bytes as UTF-8"));
   std::wstring name = L"mIRC";
   if (block != 0) name += static_cast<wchar_t>(L'0' + block);
-  const unique_handle section(
+  const owned_handle section(
       CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, block_size, name.c_str()));
-  const unique_view view(section ? MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr);
+  const owned_view view(section ? MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr);
   if (!view.get()) {
     std::fprintf(stderr, "mirc-send: cannot make the shared block %ls (error %lu)\n", name.c_str(), GetLastError());
     return 1;

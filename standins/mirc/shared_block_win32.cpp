@@ -1,7 +1,7 @@
 #include "shared_block_win32.h"
 
 #include "announcer/mirc_interface.h"
-#include "support/unique_handle_win32.h"
+#include "handle_owner_win32.h"
 
 #include <cstring>
 #include <cwchar>
@@ -26,13 +26,13 @@ block_read read_shared_block(long index, bool utf16) {
   block_read result;
   std::wstring name = L"mIRC";
   if (index != 0) name += static_cast<wchar_t>(L'0' + index);
-  const unique_handle section(OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+  const owned_handle section(OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
   if (!section.get()) {
     result.reason = "no shared block mIRC" + (index != 0 ? std::to_string(index) : std::string()) + " (error " +
                     std::to_string(GetLastError()) + ")";
     return result;
   }
-  const unique_view view(MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, block_size));
+  const owned_view view(MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, block_size));
   if (!view.get()) {
     result.reason = "cannot map the shared block (error " + std::to_string(GetLastError()) + ")";
     return result;

@@ -32,8 +32,8 @@ public:
   announcer_test_host(const announcer_test_host&) = delete;
   announcer_test_host& operator=(const announcer_test_host&) = delete;
 
-  static service_ptr_t<ledger_service_t<track_standin>> make_track(const std::string& title, const std::string& album,
-                                                                   const std::string& artist = "") {
+  static host_ref<ledger_service_t<track_standin>> make_track(const std::string& title, const std::string& album,
+                                                              const std::string& artist = "") {
     track_fields fields;
     fields.add("title", title);
     fields.add("album", album);
@@ -47,7 +47,7 @@ public:
   }
 
   host_registry registry;
-  service_ptr_t<console_stdout> console = make_host_service<console_stdout>(nullptr);
-  service_ptr_t<ledger_service_t<titleformat_compiler_standin>> compiler =
+  host_ref<console_stdout> console = make_host_service<console_stdout>(nullptr);
+  host_ref<ledger_service_t<titleformat_compiler_standin>> compiler =
       make_ledger_service<titleformat_compiler_standin>();
 };

@@ -6,6 +6,7 @@
 #include "announcer/play_callback_mirc.h"
 #include "announcer_test_host.h"
 #include "component_module_win32.h"
+#include "runtime/service.h"
 #include "test_programs_win32.h"
 #include "text_win32.h"
 

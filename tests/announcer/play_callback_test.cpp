@@ -4,6 +4,7 @@
 #include "allocation_probe.h"
 #include "announcer/play_callback_mirc.h"
 #include "announcer_test_host.h"
+#include "runtime/service.h"
 #include "support/pfc/exceptions.h"
 
 #include <gtest/gtest.h>

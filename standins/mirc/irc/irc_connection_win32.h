@@ -3,8 +3,8 @@
 // inbox. Its arrival event is set when something arrived or the server
 // closed the connection.
 #pragma once
+#include "handle_owner_win32.h"
 #include "irc_inbox.h"
-#include "support/unique_handle_win32.h"
 
 #include <cstdint>
 #include <string>
@@ -48,6 +48,6 @@ public:
 
 private:
   std::uintptr_t socket_; // the platform's SOCKET
-  unique_handle arrival_;
+  owned_handle arrival_;
   std::string failure_;
 };

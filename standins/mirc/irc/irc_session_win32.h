@@ -5,10 +5,10 @@
 // after a growing wait (reconnect_backoff). Lines that cannot go out are
 // reported as not delivered, never dropped in silence.
 #pragma once
+#include "handle_owner_win32.h"
 #include "irc_outbox.h"
 #include "irc_registration.h"
 #include "irc_settings.h"
-#include "support/unique_handle_win32.h"
 
 #include <condition_variable>
 #include <functional>
@@ -51,7 +51,7 @@ private:
   irc_outbox outbox_;
   bool stopping_ = false;
   state state_ = state::connecting;
-  bool quit_ = false;  // left on purpose: no reconnecting (session thread only)
-  unique_handle wake_; // event set when the queue grows or on stop
+  bool quit_ = false; // left on purpose: no reconnecting (session thread only)
+  owned_handle wake_; // event set when the queue grows or on stop
   std::thread thread_;
 };
