@@ -8,8 +8,18 @@ namespace {
 
 bool is_continuation_byte(unsigned char c) noexcept { return (c & 0xC0) == 0x80; }
 
-// '|' would start a second command, a control byte could end the line.
-bool needs_care(unsigned char c) noexcept { return c == '|' || c < 0x20 || c == 0x7F; }
+// mIRC's formatting codes (bold 0x02, colour 0x03, hex colour 0x04, reset
+// 0x0F, monospace 0x11, reverse 0x16, italic 0x1D, strikethrough 0x1E,
+// underline 0x1F): users put them in the pattern on purpose, and they neither
+// end the line nor start a command, so they reach the channel as they are.
+constexpr std::uint32_t formatting_codes = (1u << 0x02) | (1u << 0x03) | (1u << 0x04) | (1u << 0x0F) | (1u << 0x11) |
+                                           (1u << 0x16) | (1u << 0x1D) | (1u << 0x1E) | (1u << 0x1F);
+
+// '|' would start a second command; any other control byte could end the
+// line (CR, LF, NUL) or, like 0x01, break the CTCP ACTION that /me sends.
+bool needs_care(unsigned char c) noexcept {
+  return c == '|' || c == 0x7F || (c < 0x20 && ((formatting_codes >> c) & 1u) == 0);
+}
 
 } // namespace
 
@@ -23,7 +33,7 @@ void build_command_text(const pfc::string_base& title, pfc::string8& out) {
     ++total;
   if (total >= 0xFFFFFFFFu) pfc::throw_bad_alloc();
 
-  // A zero byte is a control byte: blanked like the others, so none is written.
+  // A zero byte is blanked like the other control bytes, so none is written.
   out.assign_zero_free(static_cast<std::uint32_t>(total), [text, end](char* p) {
     std::memcpy(p, announce_prefix, announce_prefix_length);
     char* o = p + announce_prefix_length;

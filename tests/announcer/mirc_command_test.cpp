@@ -14,9 +14,14 @@
 
 namespace {
 
+// The title's bytes as they stand, a zero byte too (as a host's text might
+// report one).
 std::string command_for(const std::string& title) {
   pfc::string8 t, out;
-  t.assign_text(title.c_str(), static_cast<std::uint32_t>(title.size()));
+  t.assign_zero_free(static_cast<std::uint32_t>(title.size()), [&](char* p) {
+    std::memcpy(p, title.data(), title.size());
+    return static_cast<std::uint32_t>(title.size());
+  });
   build_command_text(t, out);
   return std::string(out.text_ptr(), out.text_length());
 }
@@ -26,26 +31,24 @@ TEST(CommandText, IsThePrefixFollowedByTheTitle) {
   EXPECT_EQ(command_for(""), "/me is playing: ");
 }
 
-TEST(CommandText, KeepsEveryByteThatIsNeitherPipeNorControl) {
-  std::string title;
-  for (int c = 0x20; c <= 0xFF; ++c)
-    if (c != '|' && c != 0x7F) title += static_cast<char>(c);
-  EXPECT_EQ(command_for(title), "/me is playing: " + title);
-  EXPECT_EQ(command_for("J\xC3\xB3ga \xE5\xA4\x9C \xF0\x9F\x8E\xB5"),
-            "/me is playing: J\xC3\xB3ga \xE5\xA4\x9C \xF0\x9F\x8E\xB5");
-}
-
-TEST(CommandText, TurnsPipesIntoBrokenBarsAndControlBytesIntoBlanks) {
-  EXPECT_EQ(command_for("a|b||c"), "/me is playing: a\xC2\xA6"
-                                   "b\xC2\xA6\xC2\xA6"
-                                   "c");
-  EXPECT_EQ(command_for("|"), "/me is playing: \xC2\xA6");
-  std::string controls;
-  for (int c = 1; c < 0x20; ++c)
-    controls += static_cast<char>(c);
-  controls += '\x7F';
-  EXPECT_EQ(command_for(controls), "/me is playing: " + std::string(32, ' '));
-  EXPECT_EQ(command_for("x\r\n/quit|/exit"), "/me is playing: x  /quit\xC2\xA6/exit");
+// Every byte value, alone between letters and all together in one title:
+// '|' becomes the broken bar, bytes from 0x20 up but DEL stay, and of the
+// bytes below 0x20 only mIRC's nine formatting codes stay, the others (NUL,
+// CR, LF, 0x01, tab...) becoming blanks as DEL does.
+TEST(CommandText, MapsEachByteValueAsTheTitleRuleSays) {
+  const std::string low_bytes_become("  \x02\x03\x04          \x0F \x11    \x16      \x1D\x1E\x1F", 32);
+  std::string title, expected;
+  for (int value = 0; value < 256; ++value) {
+    const char byte = static_cast<char>(value);
+    const std::string becomes = value < 0x20    ? low_bytes_become.substr(value, 1)
+                                : value == 0x7F ? " "
+                                : byte == '|'   ? "\xC2\xA6"
+                                                : std::string(1, byte);
+    EXPECT_EQ(command_for(std::string("a") + byte + "b"), "/me is playing: a" + becomes + "b") << std::hex << value;
+    title += byte;
+    expected += becomes;
+  }
+  EXPECT_EQ(command_for(title), "/me is playing: " + expected);
 }
 
 TEST(CommandText, IsSizedOnceSoItAllocatesOnce) {
