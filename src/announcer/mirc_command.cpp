@@ -1,6 +1,5 @@
 #include "announcer/mirc_command.h"
 #include "support/pfc/exceptions.h"
-#include "support/text/text_forms.h"
 #include "support/utf8_convert.h"
 
 #include <cstring>
@@ -9,31 +8,51 @@ namespace {
 
 bool is_continuation_byte(unsigned char c) noexcept { return (c & 0xC0) == 0x80; }
 
+// mIRC's formatting codes (bold 0x02, colour 0x03, hex colour 0x04, reset
+// 0x0F, monospace 0x11, reverse 0x16, italic 0x1D, strikethrough 0x1E,
+// underline 0x1F): users put them in the pattern on purpose, and they neither
+// end the line nor start a command, so they reach the channel as they are.
+constexpr std::uint32_t formatting_codes = (1u << 0x02) | (1u << 0x03) | (1u << 0x04) | (1u << 0x0F) | (1u << 0x11) |
+                                           (1u << 0x16) | (1u << 0x1D) | (1u << 0x1E) | (1u << 0x1F);
+
+// '|' would start a second command; any other control byte could end the
+// line (CR, LF, NUL) or, like 0x01, break the CTCP ACTION that /me sends.
+bool needs_care(unsigned char c) noexcept {
+  return c == '|' || c == 0x7F || (c < 0x20 && ((formatting_codes >> c) & 1u) == 0);
+}
+
 } // namespace
 
 void build_command_text(const pfc::string_base& title, pfc::string8& out) {
-  const char* text = title.text_ptr();
+  const char* const text = title.text_ptr();
   const std::uint32_t length = title.text_length();
-  if (announce_prefix_length + static_cast<std::uint64_t>(length) >= 0xFFFFFFFFu) pfc::throw_bad_alloc();
-  const pfc::text::text_form& form = pfc::text::chosen_form();
-  if (!form.title_may_need_care(text, length)) { // the common case: a plain copy
-    out.assign_zero_free(announce_prefix_length + length, [&](char* p) {
-      std::memcpy(p, announce_prefix, announce_prefix_length);
-      std::memcpy(p + announce_prefix_length, text, length);
-      return announce_prefix_length + length;
-    });
-    return;
-  }
   const char* const end = text + length;
+  // Each '|' grows by one byte into U+00A6; everything else keeps its size.
   std::uint64_t total = announce_prefix_length + static_cast<std::uint64_t>(length);
   for (const char* bar = text; (bar = static_cast<const char*>(std::memchr(bar, '|', end - bar))) != nullptr; ++bar)
     ++total;
   if (total >= 0xFFFFFFFFu) pfc::throw_bad_alloc();
 
-  // A zero byte is a control byte: blanked like the others, so none is written.
-  out.assign_zero_free(static_cast<std::uint32_t>(total), [&](char* p) {
+  // A zero byte is blanked like the other control bytes, so none is written.
+  out.assign_zero_free(static_cast<std::uint32_t>(total), [text, end](char* p) {
     std::memcpy(p, announce_prefix, announce_prefix_length);
-    return static_cast<std::uint32_t>(form.copy_neutralised(p + announce_prefix_length, text, length) - p);
+    char* o = p + announce_prefix_length;
+    // Runs of bytes that stay as they are go whole; most titles are one run.
+    for (const char* in = text;; ++in) {
+      const char* const run = in;
+      while (in != end && !needs_care(static_cast<unsigned char>(*in)))
+        ++in;
+      std::memcpy(o, run, static_cast<std::size_t>(in - run));
+      o += in - run;
+      if (in == end) break;
+      if (*in == '|') {
+        *o++ = '\xC2';
+        *o++ = '\xA6';
+      } else {
+        *o++ = ' ';
+      }
+    }
+    return static_cast<std::uint32_t>(o - p);
   });
 }
 

@@ -12,8 +12,10 @@ inline constexpr std::uint32_t announce_prefix_length = sizeof(announce_prefix) 
 
 // out = announce_prefix + title, where every '|' of the title (mIRC's command
 // separator) becomes U+00A6 and every control byte (below 0x20, and 0x7F) a
-// blank, so a tag can neither chain commands nor break the line. The text is
-// sized once and written in place, so out allocates at most once.
+// blank, so a tag can neither chain commands nor break the line; mIRC's nine
+// formatting codes (bold, colour and the like) are the exception and pass
+// unchanged. The text is sized once and written in place, so out allocates at
+// most once.
 void build_command_text(const pfc::string_base& title, pfc::string8& out);
 
 // The console line for a command (length bytes of UTF-8) of which only the

@@ -1,7 +1,5 @@
 #include "support/utf8_convert.h"
 
-#include "support/text/text_forms.h"
-
 #include <cstring>
 #include <string>
 
@@ -47,6 +45,50 @@ std::size_t decode(const unsigned char* text, std::size_t max_bytes, std::uint32
   code_point = v;
   return n;
 }
+
+bool is_continuation(unsigned b) noexcept { return (b & 0xC0) == 0x80; }
+
+// As decode with no bound, with the characters titles are made of (ASCII,
+// two-byte forms, three-byte forms but E0's) taken in line: every text the
+// component converts goes through here a character at a time.
+inline std::size_t next_character(const char* text, std::uint32_t& code_point) noexcept {
+  const auto p = reinterpret_cast<const unsigned char*>(text);
+  const unsigned b0 = p[0];
+  if (b0 < 0x80) {
+    code_point = b0;
+    return b0 == 0 ? 0 : 1;
+  }
+  // Each byte after the lead is read only once the one before it proved to
+  // continue the sequence, so never past the terminator.
+  if (b0 - 0xC2u < 0x1Eu && is_continuation(p[1])) {
+    code_point = ((b0 & 0x1Fu) << 6) | (p[1] & 0x3Fu);
+    return 2;
+  }
+  if (b0 - 0xE1u < 0x0Fu && is_continuation(p[1]) && is_continuation(p[2])) {
+    code_point = ((b0 & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+    return 3;
+  }
+  return decode(p, no_bound, code_point);
+}
+
+// One decoded character as UTF-16: a pair for the supplementary planes, "?"
+// for what UTF-16 cannot carry. Returns the units written.
+inline std::size_t put_utf16(char16_t* out, std::uint32_t c) noexcept {
+  if (c < 0x10000) {
+    out[0] = static_cast<char16_t>(c);
+    return 1;
+  }
+  if (c > 0x10FFFF) {
+    out[0] = u'?';
+    return 1;
+  }
+  const std::uint32_t v = c - 0x10000;
+  out[0] = static_cast<char16_t>(0xD800 | (v >> 10));
+  out[1] = static_cast<char16_t>(0xDC00 | (v & 0x3FF));
+  return 2;
+}
+
+inline std::size_t utf16_units_of(std::uint32_t c) noexcept { return (c >= 0x10000 && c <= 0x10FFFF) ? 2 : 1; }
 
 } // namespace
 
@@ -106,13 +148,11 @@ std::size_t decode_utf16_sequence(const char16_t* text, std::uint32_t& code_poin
   return 1;
 }
 
-// The sizes go one character at a time: they serve the settings page's
-// short pattern and the rare title too long for mIRC's block.
 std::size_t utf8_to_utf16_size(const char* text) noexcept {
   std::size_t units = 1;
   std::uint32_t c;
-  for (std::size_t len; (len = decode_utf8_sequence(text, c)) != 0; text += len)
-    units += (c >= 0x10000 && c <= 0x10FFFF) ? 2 : 1;
+  for (std::size_t len; (len = next_character(text, c)) != 0; text += len)
+    units += utf16_units_of(c);
   return units;
 }
 
@@ -125,54 +165,41 @@ std::size_t utf16_to_utf8_size(const char16_t* text) noexcept {
 }
 
 std::size_t utf8_to_utf16(char16_t* out, const char* text) noexcept {
-  std::size_t consumed;
-  const std::size_t units = text::chosen_form().utf8_to_utf16(out, text, std::strlen(text), consumed);
+  std::size_t units = 0;
+  std::uint32_t c;
+  for (std::size_t len; (len = next_character(text, c)) != 0; text += len)
+    units += put_utf16(out + units, c);
   out[units] = 0;
   return units;
 }
 
+// One pass: each character goes in only while it and the terminator fit, so
+// the cut needs no sizing pass and never splits a surrogate pair.
 std::size_t utf8_to_utf16_fitted(char16_t* out, std::size_t capacity, const char* text,
                                  std::size_t& consumed) noexcept {
   consumed = 0;
   if (capacity == 0) return 0;
-  // No character takes more units than bytes, so a text shorter than the
-  // capacity fits whole with no sizing pass: it takes the block-wise form.
-  // Only a text that must be cut is walked a character at a time to find the
-  // last one that fits.
-  const std::size_t n = std::strlen(text);
-  if (n < capacity || utf8_to_utf16_size(text) <= capacity) {
-    const std::size_t units = text::chosen_form().utf8_to_utf16(out, text, n, consumed);
-    out[units] = 0;
-    return units;
-  }
-  auto p = reinterpret_cast<const unsigned char*>(text);
+  const char* p = text;
   std::size_t units = 0;
-  for (;;) {
-    std::uint32_t c;
-    const std::size_t len = decode(p, no_bound, c);
-    if (len == 0 || c == 0) break;
-    const bool pair = c >= 0x10000 && c <= 0x10FFFF;
-    if (units + (pair ? 2 : 1) >= capacity) break; // the terminator needs its unit too
-    if (c < 0x10000) {
-      out[units++] = static_cast<char16_t>(c);
-    } else if (pair) {
-      const std::uint32_t v = c - 0x10000;
-      out[units++] = static_cast<char16_t>(0xD800 | (v >> 10));
-      out[units++] = static_cast<char16_t>(0xDC00 | (v & 0x3FF));
-    } else {
-      out[units++] = u'?';
-    }
-    p += len;
-  }
+  std::uint32_t c;
+  for (std::size_t len; (len = next_character(p, c)) != 0 && units + utf16_units_of(c) < capacity; p += len)
+    units += put_utf16(out + units, c);
   out[units] = 0;
-  consumed = static_cast<std::size_t>(reinterpret_cast<const char*>(p) - text);
+  consumed = static_cast<std::size_t>(p - text);
   return units;
 }
 
 std::size_t utf16_to_utf8(char* out, std::size_t capacity, const char16_t* text) noexcept {
   if (capacity == 0) return 0;
-  const std::size_t n = std::char_traits<char16_t>::length(text);
-  const std::size_t written = text::chosen_form().utf16_to_utf8(out, capacity - 1, text, n);
+  std::size_t written = 0;
+  std::uint32_t c;
+  // Near the capacity, as many bytes of the last character as still fit.
+  for (std::size_t len; written + 1 < capacity && (len = decode_utf16_sequence(text, c)) != 0; text += len) {
+    char bytes[6];
+    const std::size_t encoded = encode_utf8_sequence(c, bytes);
+    for (std::size_t i = 0; i < encoded && written + 1 < capacity; ++i)
+      out[written++] = bytes[i];
+  }
   out[written] = '\0';
   return written;
 }

@@ -1,8 +1,6 @@
 // UTF-8 <-> UTF-16 conversion by the component's own rules: six-byte UTF-8
 // forms, surrogate values passed through, "?" for what UTF-16 cannot carry.
-// No allocation, no errors: a malformed sequence ends the text. The
-// whole-text conversions take the form chosen for the processor
-// (support/text/text_forms.h).
+// No allocation, no errors: a malformed sequence ends the text.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -75,13 +75,20 @@ TEST_F(PlayCallback, CompilesThePatternAfreshForEveryTrack) {
   EXPECT_EQ(g_delivered, (std::vector<std::string>{"/me is playing: T - A", "/me is playing: Artist / ?"}));
 }
 
+// mIRC's formatting codes pass from the pattern's own text and from tags.
 TEST_F(PlayCallback, NeutralisesTheCommandButLogsTheTitleAsRendered) {
-  auto track = host.make_track("a|b\r\n/quit", "x\ty");
+  cfg_title_pattern.assign_text("\x02%title%\x0F - %album%", pfc::infinite_length);
+  auto track = host.make_track("a|b\r\n/quit", "x\ty\x01\x03"
+                                               "04");
   notify(track);
   ASSERT_EQ(g_delivered.size(), 1u);
-  EXPECT_EQ(g_delivered[0], "/me is playing: a\xC2\xA6"
-                            "b  /quit - x y");
-  EXPECT_EQ(host.lines(), std::vector<std::string>{"Chirpline: a|b\r\n/quit - x\ty"});
+  EXPECT_EQ(g_delivered[0], "/me is playing: \x02"
+                            "a\xC2\xA6"
+                            "b  /quit\x0F - x y \x03"
+                            "04");
+  EXPECT_EQ(host.lines(), std::vector<std::string>{"Chirpline: \x02"
+                                                   "a|b\r\n/quit\x0F - x\ty\x01\x03"
+                                                   "04"});
 }
 
 TEST_F(PlayCallback, AnEmptyTitleStillAnnouncesThePrefix) {

@@ -3,10 +3,6 @@
 #include <cstring>
 #include <type_traits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace pfc {
 
 // The standard variant compares against the logical size, which under its
@@ -113,41 +109,10 @@ template <typename Policy> char* string8_t<Policy>::make_room(std::uint32_t at, 
   return storage_.data() + at;
 }
 
-namespace {
-
-// Whether n bytes hold a zero. Chunks read from a stream are small and almost
-// never hold one: a test of whole 16-byte blocks folded by their smallest
-// byte costs less than the C library's search, which is kept to find it.
-bool holds_zero(const char* bytes, std::uint32_t n) noexcept {
-#if defined(__SSE2__)
-  std::uint32_t i = 0;
-  if (n >= 16) {
-    // Two folds side by side, so that each load waits on only half the others.
-    __m128i least = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-    __m128i other = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + n - 16));
-    for (i = 16; i + 32 <= n; i += 32) {
-      least = _mm_min_epu8(least, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
-      other = _mm_min_epu8(other, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16)));
-    }
-    // The last blocks may overlap the ones before; they stay inside the n bytes.
-    if (i + 16 <= n) least = _mm_min_epu8(least, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
-    least = _mm_min_epu8(least, other);
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
-  }
-  for (; i < n; ++i)
-    if (bytes[i] == 0) return true;
-  return false;
-#else
-  return std::memchr(bytes, 0, n) != nullptr;
-#endif
-}
-
-} // namespace
-
 template <typename Policy>
 void string8_t<Policy>::end_fill(std::uint32_t at, std::uint32_t written, bool may_hold_zero) noexcept {
   char* room = storage_.data() + at;
-  const void* zero = may_hold_zero && holds_zero(room, written) ? std::memchr(room, 0, written) : nullptr;
+  const void* zero = may_hold_zero ? std::memchr(room, 0, written) : nullptr;
   used_length_ = at + (zero ? static_cast<std::uint32_t>(static_cast<const char*>(zero) - room) : written);
   storage_.data()[used_length_] = '\0';
 }

@@ -94,25 +94,27 @@ x64-playlist)
   done
   start_mirc
   play "$root/samples/playlist.txt"
-  expect_said_count 6
+  expect_said_count 7
   LC_ALL=C awk -f "$root/tests/system/irc/expected_commands.awk" "$root/samples/playlist.txt" | cmp -s - "$work/mirc.out" ||
     fail "mIRC did not receive exactly the announced commands"
   expect_channel_matches "$root/samples/playlist.txt"
   grep -q "$(printf 'J\303\263ga - Homogenic')" "$work/said" || fail "non-ASCII title not byte-exact"
   grep -q "$(printf 'Chiquitita \360\237\216\265 - Voulez-Vous')" "$work/said" || fail "a title beyond the BMP not byte-exact"
+  grep -q "$(printf '\002Bold\002 \003%s\003 \037u\037 - Colours' '04,01red')" "$work/said" || fail "mIRC's formatting codes not byte-exact"
   ;;
 playlist)
   start_mirc
   play "$root/samples/playlist.txt"
-  expect_said_count 6
+  expect_said_count 7
   expect_channel_matches "$root/samples/playlist.txt"
   grep -q "$(printf 'J\303\263ga - Homogenic')" "$work/said" || fail "non-ASCII title not byte-exact"
   grep -q "$(printf 'Chiquitita \360\237\216\265 - Voulez-Vous')" "$work/said" || fail "a title beyond the BMP not byte-exact"
+  grep -q "$(printf '\002Bold\002 \003%s\003 \037u\037 - Colours' '04,01red')" "$work/said" || fail "mIRC's formatting codes not byte-exact"
   grep -q 'Ready or Not - ?' "$work/said" || fail "missing album not shown as ?"
   # Idle until the server asks PING (after 5 s): answered, and still connected.
   wait_for 'grep -q "answered PING" "$work/mirc.log"' 15 || fail "no PING answered"
   "$root/tools/wine-run" "$bin/mirc-send.exe" "/say still here" </dev/null || fail "mirc-send failed"
-  expect_said_count 7
+  expect_said_count 8
   [ "$(count "lost" "$work/mirc.log")" -eq 0 ] || fail "the server dropped the stand-in"
   ;;
 hostile)
@@ -124,11 +126,17 @@ hostile)
     printf 'title: Line one\n  /quit line two\n\n'
     printf 'title:  | /quit\nalbum:  | /quit\n\n'
     printf 'title: \360\237\216\265|\360\237\216\265\tx\nalbum: \344\275\240\345\245\275 $me %%x //echo\n\n'
+    # All nine formatting codes pass; 0x01 would end the CTCP ACTION early.
+    printf 'title: \002Bold\002 \003%s\003 \037u\037\nalbum: \026r\017 \035i\035 \036s\036 \021m\021 \004FF0000h\004\n\n' '04,01red'
+    printf 'title: x\001ACTION y\001 z\nalbum: a\001b\n\n'
     printf 'title: still here\n'
   } >"$work/hostile.txt"
   play "$work/hostile.txt"
-  expect_said_count 7
+  expect_said_count 9
   expect_channel_matches "$work/hostile.txt"
+  grep -qx "$(printf '\001ACTION is playing: \002Bold\002 \003%s\003 \037u\037 - \026r\017 \035i\035 \036s\036 \021m\021 \004FF0000h\004\001' '04,01red')" \
+    "$work/said" || fail "mIRC's formatting codes did not arrive byte for byte"
+  grep -qx "$(printf '\001ACTION is playing: x ACTION y  z - a b\001')" "$work/said" || fail "0x01 not blanked in one ACTION"
   [ "$(count "has quit" "$(channel_file)")" -eq 0 ] || fail "the stand-in left the channel"
   [ "$(count "QUIT" "$work/irc/ngircd.log")" -eq 0 ] || fail "the server got a QUIT"
   [ "$(count "lost" "$work/mirc.log")" -eq 0 ] || fail "the connection did not survive"
