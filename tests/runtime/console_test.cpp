@@ -1,4 +1,5 @@
 #include "allocation_probe.h"
+#include "fake_host.h"
 #include "host/client_interface.h"
 #include "host/console.h"
 #include "runtime/console.h"
@@ -33,28 +34,12 @@ private:
   int number_;
 };
 
-// A host with a list of consoles and nothing else.
-class console_host final : public host_api {
-public:
-  std::uint32_t find_class(const guid& class_guid) override { return class_guid == console_class_guid ? 7 : 9; }
-  bool create_instance(service_base*& out_ref, std::uint32_t class_handle, std::uint32_t index) override {
-    if (class_handle != 7 || index >= consoles.size()) return false;
-    consoles[index]->add_ref();
-    if (out_ref != nullptr) out_ref->release();
-    out_ref = consoles[index];
-    return true;
-  }
-  std::uint32_t count_instances(std::uint32_t class_handle) override {
-    return class_handle == 7 ? static_cast<std::uint32_t>(consoles.size()) : 0;
-  }
-  std::vector<console_service*> consoles;
-};
-
 class console_lines : public ::testing::Test {
 protected:
   void SetUp() override {
     g_printed.clear();
-    host.consoles = {&first, &second};
+    host.offer(console_class_guid, &first);
+    host.offer(console_class_guid, &second);
     client = corvane_get_interface(&host, nullptr);
     client->set_services_ready(true);
   }
@@ -74,7 +59,7 @@ protected:
   }
 
   recording_console first{0}, second{1};
-  console_host host;
+  fake_host host;
   component_client* client = nullptr;
 };
 
@@ -111,7 +96,7 @@ TEST_F(console_lines, are_dropped_before_the_services_are_ready_and_after_they_a
 }
 
 TEST_F(console_lines, without_any_console_nothing_happens) {
-  host.consoles.clear();
+  host.withdraw_all(console_class_guid);
   EXPECT_NO_THROW(console_info("nobody listens"));
   EXPECT_TRUE(g_printed.empty());
 }
@@ -136,7 +121,9 @@ TEST_F(console_lines, a_console_that_throws_stops_the_line_and_the_reference_is_
     void print(const char*, std::uint32_t) override { throw std::runtime_error("console full"); }
     std::int32_t references = 0;
   } broken;
-  host.consoles = {&first, &broken};
+  host.withdraw_all(console_class_guid);
+  host.offer(console_class_guid, &first);
+  host.offer(console_class_guid, &broken);
   EXPECT_THROW(console_info("x"), std::runtime_error);
   EXPECT_EQ(broken.references, 0);
   EXPECT_EQ(g_printed, (std::vector<std::pair<int, std::string>>{{0, "Chirpline: x"}}));
