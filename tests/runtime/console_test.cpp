@@ -34,7 +34,7 @@ private:
   int number_;
 };
 
-class console_lines : public ::testing::Test {
+class ConsoleLines : public ::testing::Test {
 protected:
   void SetUp() override {
     g_printed.clear();
@@ -63,14 +63,14 @@ protected:
   component_client* client = nullptr;
 };
 
-TEST_F(console_lines, reach_every_console_once_each_in_the_hosts_order) {
+TEST_F(ConsoleLines, ReachEveryConsoleOnceEachInTheHostsOrder) {
   console_info("found mirc window");
   console_error("cannot open the shared block");
   console_print("one line");
   EXPECT_EQ(g_printed, printed({"Chirpline: found mirc window", "Error: cannot open the shared block", "one line"}));
 }
 
-TEST_F(console_lines, informational_lines_are_not_labelled_as_errors) {
+TEST_F(ConsoleLines, InformationalLinesAreNotLabelledAsErrors) {
   console_info("Successful");
   console_info("");
   console_error("");
@@ -78,13 +78,13 @@ TEST_F(console_lines, informational_lines_are_not_labelled_as_errors) {
   EXPECT_EQ(g_printed, printed({"Chirpline: Successful", "Chirpline: ", "Error: ", "Chirpline: Successful"}));
 }
 
-TEST_F(console_lines, an_empty_line_is_never_emitted) {
+TEST_F(ConsoleLines, AnEmptyLineIsNeverEmitted) {
   console_print("");
   console_print(nullptr);
   EXPECT_TRUE(g_printed.empty());
 }
 
-TEST_F(console_lines, are_dropped_before_the_services_are_ready_and_after_they_are_gone) {
+TEST_F(ConsoleLines, AreDroppedBeforeTheServicesAreReadyAndAfterTheyAreGone) {
   client->set_services_ready(false);
   console_info("too early");
   client->set_services_ready(true);
@@ -95,13 +95,13 @@ TEST_F(console_lines, are_dropped_before_the_services_are_ready_and_after_they_a
   EXPECT_EQ(g_printed, printed({"Chirpline: in time"}));
 }
 
-TEST_F(console_lines, without_any_console_nothing_happens) {
+TEST_F(ConsoleLines, WithoutAnyConsoleNothingHappens) {
   host.withdraw_all(console_class_guid);
   EXPECT_NO_THROW(console_info("nobody listens"));
   EXPECT_TRUE(g_printed.empty());
 }
 
-TEST_F(console_lines, a_line_abandoned_by_an_allocation_failure_is_not_emitted) {
+TEST_F(ConsoleLines, ALineAbandonedByAnAllocationFailureIsNotEmitted) {
   try {
     const allocation_probe refuse_all(0, 0);
     console_info("never shown");
@@ -112,7 +112,7 @@ TEST_F(console_lines, a_line_abandoned_by_an_allocation_failure_is_not_emitted) 
   EXPECT_TRUE(g_printed.empty());
 }
 
-TEST_F(console_lines, a_console_that_throws_stops_the_line_and_the_reference_is_still_released) {
+TEST_F(ConsoleLines, AConsoleThatThrowsStopsTheLineAndTheReferenceIsStillReleased) {
   class throwing_console final : public console_service {
   public:
     std::int32_t release() override { return --references; }
