@@ -9,6 +9,7 @@
 #include "allocation_hook.h"
 #include "announcer/mirc_command.h"
 #include "announcer/play_callback_mirc.h"
+#include "fake_host.h"
 #include "host/console.h"
 #include "ratio_reporter.h"
 #include "runtime/module_state.h"
@@ -70,23 +71,6 @@ public:
 };
 console_sink g_console;
 
-// One compiler and one console, found by class.
-class host_stub final : public host_api {
-public:
-  std::uint32_t find_class(const guid& class_guid) override {
-    if (class_guid == titleformat_compiler_class_guid) return 1;
-    if (class_guid == console_class_guid) return 2;
-    return 0;
-  }
-  bool create_instance(service_base*& out_ref, std::uint32_t cls, std::uint32_t index) override {
-    if (index != 0 || cls == 0) return false;
-    out_ref = cls == 1 ? static_cast<service_base*>(&g_compiler) : static_cast<service_base*>(&g_console);
-    return true;
-  }
-  std::uint32_t count_instances(std::uint32_t cls) override { return cls == 0 ? 0 : 1; }
-};
-host_stub g_host;
-
 void discard(const char* command) { benchmark::DoNotOptimize(command); }
 
 bool count_allocation(std::size_t, void* counter) {
@@ -95,7 +79,11 @@ bool count_allocation(std::size_t, void* counter) {
 }
 
 void BM_announce(benchmark::State& state) {
-  set_module_host_api(&g_host);
+  // One compiler and one console, found by class.
+  fake_host host;
+  host.offer(titleformat_compiler_class_guid, &g_compiler);
+  host.offer(console_class_guid, &g_console);
+  set_module_host_api(&host);
   set_services_ready(true);
   cfg_enabled.value = 1;
   service_impl_single_t<play_callback_mirc> callback{&discard};

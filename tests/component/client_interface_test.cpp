@@ -1,6 +1,7 @@
 // The entry point and the client operations, called the way the host calls
 // them, against the module-wide state they keep.
 #include "allocation_probe.h"
+#include "fake_host.h"
 #include "host/client_interface.h"
 #include "runtime/module_state.h"
 
@@ -13,13 +14,6 @@ extern "C" component_client* corvane_get_interface(host_api* api, void* module_h
 
 namespace {
 
-class null_host final : public host_api {
-public:
-  std::uint32_t find_class(const guid&) override { return 0; }
-  bool create_instance(service_base*&, std::uint32_t, std::uint32_t) override { return false; }
-  std::uint32_t count_instances(std::uint32_t) override { return 0; }
-};
-
 class ClientInterface : public ::testing::Test {
 protected:
   void TearDown() override {
@@ -30,7 +24,7 @@ protected:
 };
 
 TEST_F(ClientInterface, EntryPointStoresHostAndSecondCallOverwrites) {
-  null_host first, second;
+  fake_host first, second; // offering nothing
   component_client* a = corvane_get_interface(&first, nullptr);
   EXPECT_EQ(module_host_api(), &first);
   component_client* b = corvane_get_interface(&second, reinterpret_cast<void*>(0x1234));

@@ -36,12 +36,12 @@ const answers_before_any_path g_before_any_path = [] {
   return answers_before_any_path{text_of(sink), g_validator.check_installation()};
 }();
 
-TEST(identity_before_the_module_path_is_set, reports_an_empty_file_name_and_fails_the_check) {
+TEST(IdentityBeforeTheModulePathIsSet, ReportsAnEmptyFileNameAndFailsTheCheck) {
   EXPECT_EQ(g_before_any_path.file_name, "");
   EXPECT_FALSE(g_before_any_path.installed);
 }
 
-TEST(component_information, reports_name_and_version_with_their_exact_lengths_replacing_the_sink) {
+TEST(ComponentInformation, ReportsNameAndVersionWithTheirExactLengthsReplacingTheSink) {
   pfc::string8 sink("previous content that is long");
   g_version.report_name(sink);
   EXPECT_EQ(text_of(sink), "Chirpline Spammer");
@@ -51,7 +51,7 @@ TEST(component_information, reports_name_and_version_with_their_exact_lengths_re
   EXPECT_EQ(sink.text_length(), 3u);
 }
 
-TEST(component_information, about_text_is_a_description_then_credit_lines_each_ended_by_a_line_feed) {
+TEST(ComponentInformation, AboutTextIsADescriptionThenCreditLinesEachEndedByALineFeed) {
   pfc::string8 sink("x");
   g_version.report_about_text(sink);
   const std::string about = text_of(sink);
@@ -67,14 +67,14 @@ TEST(component_information, about_text_is_a_description_then_credit_lines_each_e
   EXPECT_EQ(about.find('\r'), std::string::npos);
 }
 
-TEST(component_information, reports_the_file_name_the_host_gave) {
+TEST(ComponentInformation, ReportsTheFileNameTheHostGave) {
   client().set_module_path("C:\\players\\corvane\\components\\cor_chirpline.dll", "cor_chirpline.dll");
   pfc::string8 sink;
   g_version.report_file_name(sink);
   EXPECT_EQ(text_of(sink), "cor_chirpline.dll");
 }
 
-TEST(installation_check, passes_for_the_expected_file_name_after_any_separator) {
+TEST(InstallationCheck, PassesForTheExpectedFileNameAfterAnySeparator) {
   EXPECT_TRUE(installed_as("C:\\players\\corvane\\components\\cor_chirpline.dll"));
   EXPECT_TRUE(installed_as("cor_chirpline.dll"));
   EXPECT_TRUE(installed_as("/home/user/.wine/cor_chirpline.dll"));
@@ -83,7 +83,7 @@ TEST(installation_check, passes_for_the_expected_file_name_after_any_separator) 
   EXPECT_TRUE(installed_as("C:\\dir/mixed|x:cor_chirpline.dll"));
 }
 
-TEST(installation_check, fails_for_any_other_name_case_included) {
+TEST(InstallationCheck, FailsForAnyOtherNameCaseIncluded) {
   EXPECT_FALSE(installed_as("C:\\players\\corvane\\components\\COR_CHIRPLINE.DLL"));
   EXPECT_FALSE(installed_as("C:\\components\\Cor_chirpline.dll"));
   EXPECT_FALSE(installed_as("C:\\components\\cor_chirpline.dll.bak"));
@@ -94,7 +94,7 @@ TEST(installation_check, fails_for_any_other_name_case_included) {
   EXPECT_FALSE(installed_as(""));
 }
 
-TEST(identity_services, answer_query_class_for_their_own_class_only) {
+TEST(IdentityServices, AnswerQueryClassForTheirOwnClassOnly) {
   service_base* out = nullptr;
   EXPECT_FALSE(g_version.query_class(out, component_installation_validator_class_guid));
   EXPECT_FALSE(g_validator.query_class(out, componentversion_class_guid));
@@ -107,7 +107,7 @@ TEST(identity_services, answer_query_class_for_their_own_class_only) {
   EXPECT_EQ(g_validator.release(), 1);
 }
 
-TEST(file_name_part, starts_after_the_last_separator) {
+TEST(FileNamePart, StartsAfterTheLastSeparator) {
   EXPECT_STREQ(file_name_part("a\\b/c|d:e"), "e");
   EXPECT_STREQ(file_name_part("plain"), "plain");
   EXPECT_STREQ(file_name_part("ends\\"), "");

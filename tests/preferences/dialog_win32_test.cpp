@@ -281,8 +281,8 @@ TEST_F(DialogWindow, FailureOfAUserEditIsReportedThenAndNotRaisedByALaterCall) {
   type(window(instance), L"x");
   failing.armed = false;
   ::set_services_ready(false);
-  ASSERT_FALSE(host.api.console.lines.empty());
-  EXPECT_EQ(host.api.console.lines.front(), "Error: listener failed");
+  ASSERT_FALSE(host.console.lines.empty());
+  EXPECT_EQ(host.console.lines.front(), "Error: listener failed");
 
   cfg_enabled.value = 0;
   cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);

@@ -119,8 +119,8 @@ TEST_F(PageService, HelpUrlIsBaseVersionPathIdAndName) {
   EXPECT_TRUE(page.help_url(out));
   EXPECT_EQ(std::string(out.text_ptr()), std::string(preferences_help_base_address) +
                                              "2.1.4/preferences/439C0C97-84BE-4E39-9685-55B4CC69478B/Chirpline");
-  EXPECT_EQ(host.api.version.count, 1) << "the version service is released";
-  host.api.version.text = "";
+  EXPECT_EQ(host.version.count, 1) << "the version service is released";
+  host.version.text = "";
   EXPECT_TRUE(page.help_url(out));
   EXPECT_EQ(std::string(out.text_ptr()),
             std::string(preferences_help_base_address) + "/preferences/439C0C97-84BE-4E39-9685-55B4CC69478B/Chirpline");
@@ -128,7 +128,7 @@ TEST_F(PageService, HelpUrlIsBaseVersionPathIdAndName) {
 
 TEST_F(PageService, HelpUrlWithoutOneVersionServiceFailsWithEmptyText) {
   pfc::string8 out("previous text");
-  host.api.versions = 0;
+  host.offer_versions(0);
   try {
     page.help_url(out);
     FAIL() << "returned";
@@ -136,7 +136,7 @@ TEST_F(PageService, HelpUrlWithoutOneVersionServiceFailsWithEmptyText) {
     EXPECT_STREQ(e.what(), "Service not found");
   }
   EXPECT_EQ(out.text_length(), 0u);
-  host.api.versions = 2;
+  host.offer_versions(2);
   EXPECT_THROW(page.help_url(out), exception_service_duplicated);
 }
 

@@ -1,8 +1,8 @@
 // Host-side stand-ins for the page tests: a counted listener, a version
-// service and a host API that offers them.
+// service and a console, and the shared fake host offering them.
 #pragma once
+#include "fake_host.h"
 #include "host/console.h"
-#include "host/host_api.h"
 #include "host/preferences.h"
 #include "runtime/module_state.h"
 #include "settings/cfg_var.h"
@@ -38,35 +38,13 @@ public:
   std::vector<std::string> lines;
 };
 
-// Offers `versions` instances of host_version_info and one console.
-class fake_host_api final : public host_api {
-public:
-  std::uint32_t find_class(const guid& class_guid) override {
-    return class_guid == host_version_info_class_guid ? 1 : class_guid == console_class_guid ? 2 : 0;
-  }
-  bool create_instance(service_base*& out_ref, std::uint32_t class_handle, std::uint32_t index) override {
-    service_base* offered = class_handle == 1 && index < versions ? static_cast<service_base*>(&version)
-                            : class_handle == 2 && index == 0     ? static_cast<service_base*>(&console)
-                                                                  : nullptr;
-    if (offered == nullptr) return false;
-    offered->add_ref();
-    if (out_ref != nullptr) out_ref->release();
-    out_ref = offered;
-    return true;
-  }
-  std::uint32_t count_instances(std::uint32_t class_handle) override {
-    return class_handle == 1 ? versions : class_handle == 2 ? 1 : 0;
-  }
-
-  std::uint32_t versions = 1;
-  fake_version version;
-  fake_console console;
-};
-
-// Puts the stand-in host in place and the settings at their defaults.
+// Puts a host offering one version service and one console in place, and the
+// settings at their defaults.
 class scoped_fake_host {
 public:
   scoped_fake_host() {
+    offer_versions(1);
+    api.offer(console_class_guid, &console);
     set_module_host_api(&api);
     restore_default_settings();
   }
@@ -78,5 +56,14 @@ public:
     cfg_enabled.value = 1;
     cfg_title_pattern.assign_text(cfg_title_pattern_default, pfc::infinite_length);
   }
-  fake_host_api api;
+  // The same version service, offered `count` times over.
+  void offer_versions(unsigned count) {
+    api.withdraw_all(host_version_info_class_guid);
+    for (unsigned i = 0; i < count; ++i)
+      api.offer(host_version_info_class_guid, &version);
+  }
+
+  fake_version version;
+  fake_console console;
+  fake_host api;
 };

@@ -1,4 +1,5 @@
 #include "allocation_probe.h"
+#include "fake_host.h"
 #include "host/client_interface.h"
 #include "host/console.h"
 #include "runtime/console.h"
@@ -33,28 +34,12 @@ private:
   int number_;
 };
 
-// A host with a list of consoles and nothing else.
-class console_host final : public host_api {
-public:
-  std::uint32_t find_class(const guid& class_guid) override { return class_guid == console_class_guid ? 7 : 9; }
-  bool create_instance(service_base*& out_ref, std::uint32_t class_handle, std::uint32_t index) override {
-    if (class_handle != 7 || index >= consoles.size()) return false;
-    consoles[index]->add_ref();
-    if (out_ref != nullptr) out_ref->release();
-    out_ref = consoles[index];
-    return true;
-  }
-  std::uint32_t count_instances(std::uint32_t class_handle) override {
-    return class_handle == 7 ? static_cast<std::uint32_t>(consoles.size()) : 0;
-  }
-  std::vector<console_service*> consoles;
-};
-
-class console_lines : public ::testing::Test {
+class ConsoleLines : public ::testing::Test {
 protected:
   void SetUp() override {
     g_printed.clear();
-    host.consoles = {&first, &second};
+    host.offer(console_class_guid, &first);
+    host.offer(console_class_guid, &second);
     client = corvane_get_interface(&host, nullptr);
     client->set_services_ready(true);
   }
@@ -74,18 +59,18 @@ protected:
   }
 
   recording_console first{0}, second{1};
-  console_host host;
+  fake_host host;
   component_client* client = nullptr;
 };
 
-TEST_F(console_lines, reach_every_console_once_each_in_the_hosts_order) {
+TEST_F(ConsoleLines, ReachEveryConsoleOnceEachInTheHostsOrder) {
   console_info("found mirc window");
   console_error("cannot open the shared block");
   console_print("one line");
   EXPECT_EQ(g_printed, printed({"Chirpline: found mirc window", "Error: cannot open the shared block", "one line"}));
 }
 
-TEST_F(console_lines, informational_lines_are_not_labelled_as_errors) {
+TEST_F(ConsoleLines, InformationalLinesAreNotLabelledAsErrors) {
   console_info("Successful");
   console_info("");
   console_error("");
@@ -93,13 +78,13 @@ TEST_F(console_lines, informational_lines_are_not_labelled_as_errors) {
   EXPECT_EQ(g_printed, printed({"Chirpline: Successful", "Chirpline: ", "Error: ", "Chirpline: Successful"}));
 }
 
-TEST_F(console_lines, an_empty_line_is_never_emitted) {
+TEST_F(ConsoleLines, AnEmptyLineIsNeverEmitted) {
   console_print("");
   console_print(nullptr);
   EXPECT_TRUE(g_printed.empty());
 }
 
-TEST_F(console_lines, are_dropped_before_the_services_are_ready_and_after_they_are_gone) {
+TEST_F(ConsoleLines, AreDroppedBeforeTheServicesAreReadyAndAfterTheyAreGone) {
   client->set_services_ready(false);
   console_info("too early");
   client->set_services_ready(true);
@@ -110,13 +95,13 @@ TEST_F(console_lines, are_dropped_before_the_services_are_ready_and_after_they_a
   EXPECT_EQ(g_printed, printed({"Chirpline: in time"}));
 }
 
-TEST_F(console_lines, without_any_console_nothing_happens) {
-  host.consoles.clear();
+TEST_F(ConsoleLines, WithoutAnyConsoleNothingHappens) {
+  host.withdraw_all(console_class_guid);
   EXPECT_NO_THROW(console_info("nobody listens"));
   EXPECT_TRUE(g_printed.empty());
 }
 
-TEST_F(console_lines, a_line_abandoned_by_an_allocation_failure_is_not_emitted) {
+TEST_F(ConsoleLines, ALineAbandonedByAnAllocationFailureIsNotEmitted) {
   try {
     const allocation_probe refuse_all(0, 0);
     console_info("never shown");
@@ -127,7 +112,7 @@ TEST_F(console_lines, a_line_abandoned_by_an_allocation_failure_is_not_emitted) 
   EXPECT_TRUE(g_printed.empty());
 }
 
-TEST_F(console_lines, a_console_that_throws_stops_the_line_and_the_reference_is_still_released) {
+TEST_F(ConsoleLines, AConsoleThatThrowsStopsTheLineAndTheReferenceIsStillReleased) {
   class throwing_console final : public console_service {
   public:
     std::int32_t release() override { return --references; }
@@ -136,7 +121,9 @@ TEST_F(console_lines, a_console_that_throws_stops_the_line_and_the_reference_is_
     void print(const char*, std::uint32_t) override { throw std::runtime_error("console full"); }
     std::int32_t references = 0;
   } broken;
-  host.consoles = {&first, &broken};
+  host.withdraw_all(console_class_guid);
+  host.offer(console_class_guid, &first);
+  host.offer(console_class_guid, &broken);
   EXPECT_THROW(console_info("x"), std::runtime_error);
   EXPECT_EQ(broken.references, 0);
   EXPECT_EQ(g_printed, (std::vector<std::pair<int, std::string>>{{0, "Chirpline: x"}}));

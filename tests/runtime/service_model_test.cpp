@@ -1,5 +1,6 @@
 // Reference rules, the two lifetime models, the factory chain and its node
 // layout, and host-service lookup against a host that records what it is asked.
+#include "fake_host.h"
 #include "runtime/module_state.h"
 #include "runtime/service.h"
 #include "support/pfc/exceptions.h"
@@ -195,46 +196,16 @@ TEST(FactoryChain, CreateReleasesWhatOutRefHeld) {
 
 // -- host-service lookup --
 
-// A host directory with a fixed list of services per class. Its
-// create_instance overwrites the slot without releasing it (hosts differ on
-// this), and records whether the slot was empty.
-class fake_host final : public host_api {
-public:
-  std::vector<std::pair<guid, std::vector<service_base*>>> classes;
-  std::vector<std::string> calls;
-  bool every_slot_was_empty = true;
-
-  std::uint32_t find_class(const guid& class_guid) override {
-    for (std::size_t i = 0; i < classes.size(); ++i)
-      if (classes[i].first == class_guid) {
-        calls.push_back("find " + std::to_string(i + 100));
-        return static_cast<std::uint32_t>(i + 100);
-      }
-    calls.push_back("find unknown");
-    return 7;
-  }
-  bool create_instance(service_base*& out_ref, std::uint32_t handle, std::uint32_t index) override {
-    calls.push_back("create " + std::to_string(handle) + " " + std::to_string(index));
-    every_slot_was_empty = every_slot_was_empty && out_ref == nullptr;
-    if (handle < 100 || handle - 100 >= classes.size()) return false;
-    auto& list = classes[handle - 100].second;
-    if (index >= list.size()) return false;
-    list[index]->add_ref();
-    out_ref = list[index];
-    return true;
-  }
-  std::uint32_t count_instances(std::uint32_t handle) override {
-    calls.push_back("count " + std::to_string(handle));
-    if (handle < 100 || handle - 100 >= classes.size()) return 0;
-    return static_cast<std::uint32_t>(classes[handle - 100].second.size());
-  }
-};
-
+// The host overwrites a filled slot without releasing it, so a reference the
+// component left in a slot would leak; every_slot_was_empty shows it never does.
 class Lookup : public ::testing::Test {
 protected:
-  void SetUp() override { set_module_host_api(&host); }
+  void SetUp() override {
+    host.record_calls = true;
+    set_module_host_api(&host);
+  }
   void TearDown() override { set_module_host_api(nullptr); }
-  fake_host host;
+  fake_host host{fake_host::filled_slot::overwritten};
   event_log log;
   recorder one{"one", &log}, two{"two", &log}, three{"three", &log};
 };

@@ -10,13 +10,13 @@ namespace {
 
 using bytes = std::vector<std::uint8_t>;
 
-using settings_allocation_failure = settings_client;
+using SettingsAllocationFailure = SettingsClient;
 
 // Streams whose pattern is longer than the stored pattern's block, so that
 // taking it needs memory at every step up to the end: in the order the
 // component saves (flag first), the other way round, and with a second,
 // longer pattern record after the first.
-TEST_F(settings_allocation_failure, while_loading_changes_everything_or_nothing) {
+TEST_F(SettingsAllocationFailure, WhileLoadingChangesEverythingOrNothing) {
   const std::string old_pattern = "old";
   const std::string long_pattern(700, 'n');
   const std::string longer_pattern = std::string(900, 'm') + "\xE2\x99\xAA";
@@ -66,7 +66,7 @@ TEST_F(settings_allocation_failure, while_loading_changes_everything_or_nothing)
   }
 }
 
-TEST_F(settings_allocation_failure, while_saving_leaves_whole_records_only) {
+TEST_F(SettingsAllocationFailure, WhileSavingLeavesWholeRecordsOnly) {
   const std::string pattern(300, 'p');
   set_values(pattern, 1);
   const bytes complete = save();

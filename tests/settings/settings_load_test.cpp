@@ -6,13 +6,13 @@
 
 namespace {
 
-using settings_load = settings_client;
+using SettingsLoad = SettingsClient;
 using bytes = std::vector<std::uint8_t>;
 
 const bytes unknown_id_payload = {1, 2, 3, 4, 5};
 constexpr std::uint8_t unknown_id[16] = {0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80};
 
-TEST_F(settings_load, an_empty_stream_changes_nothing) {
+TEST_F(SettingsLoad, AnEmptyStreamChangesNothing) {
   set_values("mine", 0);
   memory_reader reader(bytes{});
   load(reader);
@@ -21,7 +21,7 @@ TEST_F(settings_load, an_empty_stream_changes_nothing) {
   EXPECT_EQ(reader.read_requests, (std::vector<std::uint32_t>{16}));
 }
 
-TEST_F(settings_load, ends_quietly_on_one_to_fifteen_stray_bytes_after_a_record) {
+TEST_F(SettingsLoad, EndsQuietlyOnOneToFifteenStrayBytesAfterARecord) {
   for (std::size_t stray : {1u, 15u}) {
     set_values("mine", 1);
     bytes stream;
@@ -32,7 +32,7 @@ TEST_F(settings_load, ends_quietly_on_one_to_fifteen_stray_bytes_after_a_record)
   }
 }
 
-TEST_F(settings_load, skips_a_record_it_has_no_variable_for_and_goes_on) {
+TEST_F(SettingsLoad, SkipsARecordItHasNoVariableForAndGoesOn) {
   set_values("mine", 1);
   bytes stream;
   append_record(stream, unknown_id, unknown_id_payload);
@@ -47,7 +47,7 @@ TEST_F(settings_load, skips_a_record_it_has_no_variable_for_and_goes_on) {
   EXPECT_EQ(cfg_enabled.value, 0);
 }
 
-TEST_F(settings_load, size_field_cut_short_fails_with_the_hosts_own_exception) {
+TEST_F(SettingsLoad, SizeFieldCutShortFailsWithTheHostsOwnException) {
   bytes stream(enabled_id, enabled_id + 16);
   stream.push_back(1); // 1 of 4 size bytes
   memory_reader reader(stream);
@@ -55,7 +55,7 @@ TEST_F(settings_load, size_field_cut_short_fails_with_the_hosts_own_exception) {
   EXPECT_EQ(cfg_enabled.value, 1);
 }
 
-TEST_F(settings_load, unmatched_record_cut_short_fails_with_the_hosts_own_exception) {
+TEST_F(SettingsLoad, UnmatchedRecordCutShortFailsWithTheHostsOwnException) {
   bytes stream;
   append_record_head(stream, unknown_id, 10);
   stream.insert(stream.end(), 4, 0xAA);
@@ -64,7 +64,7 @@ TEST_F(settings_load, unmatched_record_cut_short_fails_with_the_hosts_own_except
   EXPECT_EQ(reader.skip_exact_calls, 1);
 }
 
-TEST_F(settings_load, an_enabled_record_of_size_zero_leaves_the_flag_and_the_next_record_applies) {
+TEST_F(SettingsLoad, AnEnabledRecordOfSizeZeroLeavesTheFlagAndTheNextRecordApplies) {
   set_values("mine", 0);
   bytes stream;
   append_record(stream, enabled_id, {});
@@ -74,7 +74,7 @@ TEST_F(settings_load, an_enabled_record_of_size_zero_leaves_the_flag_and_the_nex
   EXPECT_EQ(pattern_text(), "after");
 }
 
-TEST_F(settings_load, an_enabled_record_of_size_four_takes_its_first_byte_and_skips_the_rest) {
+TEST_F(SettingsLoad, AnEnabledRecordOfSizeFourTakesItsFirstByteAndSkipsTheRest) {
   bytes stream;
   append_record(stream, enabled_id, {0x00, 0xAA, 0xBB, 0xCC});
   append_record(stream, pattern_id, bytes_of("after"));
@@ -88,7 +88,7 @@ TEST_F(settings_load, an_enabled_record_of_size_four_takes_its_first_byte_and_sk
   EXPECT_EQ(cfg_enabled.value, 2);
 }
 
-TEST_F(settings_load, reads_a_600_byte_pattern_in_chunks_of_256_256_and_88) {
+TEST_F(SettingsLoad, ReadsA600BytePatternInChunksOf256Then256Then88) {
   bytes payload(600);
   for (std::size_t i = 0; i < payload.size(); ++i)
     payload[i] = static_cast<std::uint8_t>('a' + i % 26);
@@ -101,7 +101,7 @@ TEST_F(settings_load, reads_a_600_byte_pattern_in_chunks_of_256_256_and_88) {
   EXPECT_EQ(reader.read_requests, (std::vector<std::uint32_t>{16, 4, 256, 256, 88, 16}));
 }
 
-TEST_F(settings_load, a_pattern_of_exactly_256_bytes_takes_a_second_read_that_returns_nothing) {
+TEST_F(SettingsLoad, APatternOfExactly256BytesTakesASecondReadThatReturnsNothing) {
   bytes stream;
   append_record(stream, pattern_id, bytes(256, 'q'));
   memory_reader reader(stream);
@@ -110,7 +110,7 @@ TEST_F(settings_load, a_pattern_of_exactly_256_bytes_takes_a_second_read_that_re
   EXPECT_EQ(reader.read_requests, (std::vector<std::uint32_t>{16, 4, 256, 0, 16}));
 }
 
-TEST_F(settings_load, a_pattern_payload_stops_at_its_first_zero_byte) {
+TEST_F(SettingsLoad, APatternPayloadStopsAtItsFirstZeroByte) {
   bytes stream;
   append_record(stream, pattern_id, {0x61, 0x62, 0x00, 0x63, 0x64});
   append_record(stream, enabled_id, {0});
@@ -119,7 +119,7 @@ TEST_F(settings_load, a_pattern_payload_stops_at_its_first_zero_byte) {
   EXPECT_EQ(cfg_enabled.value, 0); // the bytes after the zero were consumed, not taken for a record
 }
 
-TEST_F(settings_load, a_zero_byte_cuts_only_its_own_256_byte_chunk) {
+TEST_F(SettingsLoad, AZeroByteCutsOnlyItsOwn256ByteChunk) {
   bytes payload(300, 'a');
   payload[10] = 0;
   std::fill(payload.begin() + 256, payload.end(), 'b');
@@ -134,7 +134,7 @@ TEST_F(settings_load, a_zero_byte_cuts_only_its_own_256_byte_chunk) {
 // against the plain rule, for a zero at every position of payloads whose last
 // chunk ends at every kind of place. Every non-zero byte value occurs, high
 // ones included.
-TEST_F(settings_load, a_zero_byte_anywhere_cuts_only_its_own_chunk_and_the_record_is_consumed) {
+TEST_F(SettingsLoad, AZeroByteAnywhereCutsOnlyItsOwnChunkAndTheRecordIsConsumed) {
   for (std::size_t length : {1u,   2u,   15u,  16u,  17u,  31u,  32u,  33u,  47u,  48u,  49u,  100u, 255u, 256u,
                              257u, 271u, 272u, 273u, 300u, 511u, 512u, 513u, 527u, 600u, 767u, 768u, 769u}) {
     bytes payload(length);
@@ -160,7 +160,7 @@ TEST_F(settings_load, a_zero_byte_anywhere_cuts_only_its_own_chunk_and_the_recor
 // the room the loader makes ahead (64 KiB): the data ends before the record
 // does, and the answer is the format's error, never "bad allocation". The
 // flag's record before it stands; the pattern is untouched.
-TEST_F(settings_load, a_size_field_beyond_memory_and_data_fails_as_damage_not_as_memory) {
+TEST_F(SettingsLoad, ASizeFieldBeyondMemoryAndDataFailsAsDamageNotAsMemory) {
   constexpr std::uint32_t memory = 1u << 20;
   for (std::uint32_t declared :
        {(64u << 10) + 1, memory, memory + 1, 16u << 20, (16u << 20) + 1, 1u << 31, 0xFFFFFFFFu}) {
@@ -182,7 +182,7 @@ TEST_F(settings_load, a_size_field_beyond_memory_and_data_fails_as_damage_not_as
   }
 }
 
-TEST_F(settings_load, a_pattern_payload_over_16_mib_is_passed_over_and_the_load_goes_on) {
+TEST_F(SettingsLoad, APatternPayloadOver16MiBIsPassedOverAndTheLoadGoesOn) {
   constexpr std::uint32_t limit = 16u << 20;
   bytes stream;
   append_record_head(stream, pattern_id, limit + 1);
@@ -206,14 +206,14 @@ TEST_F(settings_load, a_pattern_payload_over_16_mib_is_passed_over_and_the_load_
   EXPECT_EQ(cfg_title_pattern.text_ptr()[limit - 1], 'y');
 }
 
-TEST_F(settings_load, an_empty_pattern_payload_empties_the_pattern) {
+TEST_F(SettingsLoad, AnEmptyPatternPayloadEmptiesThePattern) {
   bytes stream;
   append_record(stream, pattern_id, {});
   load(stream);
   EXPECT_EQ(pattern_text(), "");
 }
 
-TEST_F(settings_load, the_last_of_several_records_for_one_variable_wins) {
+TEST_F(SettingsLoad, TheLastOfSeveralRecordsForOneVariableWins) {
   bytes stream;
   append_record(stream, pattern_id, {0x78});
   append_record(stream, pattern_id, {0x79});
@@ -221,7 +221,7 @@ TEST_F(settings_load, the_last_of_several_records_for_one_variable_wins) {
   EXPECT_EQ(pattern_text(), "y");
 }
 
-TEST_F(settings_load, a_pattern_record_cut_short_keeps_the_old_pattern_and_fails) {
+TEST_F(SettingsLoad, APatternRecordCutShortKeepsTheOldPatternAndFails) {
   set_values("mine", 1);
   bytes stream;
   append_record(stream, enabled_id, {0}); // applied before the damage, and stays applied
@@ -234,7 +234,7 @@ TEST_F(settings_load, a_pattern_record_cut_short_keeps_the_old_pattern_and_fails
   EXPECT_EQ(cfg_enabled.value, 0);
 }
 
-TEST_F(settings_load, a_long_pattern_record_cut_after_whole_chunks_keeps_the_old_pattern) {
+TEST_F(SettingsLoad, ALongPatternRecordCutAfterWholeChunksKeepsTheOldPattern) {
   set_values("mine", 1);
   bytes stream;
   append_record_head(stream, pattern_id, 1000);
@@ -244,7 +244,7 @@ TEST_F(settings_load, a_long_pattern_record_cut_after_whole_chunks_keeps_the_old
   EXPECT_EQ(pattern_text(), "mine");
 }
 
-TEST_F(settings_load, an_enabled_record_whose_payload_is_missing_keeps_the_flag_and_fails) {
+TEST_F(SettingsLoad, AnEnabledRecordWhosePayloadIsMissingKeepsTheFlagAndFails) {
   set_values("mine", 0);
   bytes stream;
   append_record_head(stream, enabled_id, 1);
@@ -253,7 +253,7 @@ TEST_F(settings_load, an_enabled_record_whose_payload_is_missing_keeps_the_flag_
   EXPECT_EQ(cfg_enabled.value, 0);
 }
 
-TEST_F(settings_load, a_host_error_inside_a_payload_is_not_taken_for_bad_data) {
+TEST_F(SettingsLoad, AHostErrorInsideAPayloadIsNotTakenForBadData) {
   // A host whose stream breaks while the variable reads: its exception is not
   // a data error, so it must reach the caller instead of being passed over.
   bytes stream;
@@ -279,7 +279,7 @@ private:
   cfg_var_writer* writers_;
 };
 
-TEST_F(settings_load, among_variables_sharing_an_identifier_the_earliest_constructed_takes_the_records) {
+TEST_F(SettingsLoad, AmongVariablesSharingAnIdentifierTheEarliestConstructedTakesTheRecords) {
   list_guard restore;
   const guid shared_id = {0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
   cfg_int_t<bool> first(shared_id, false);
@@ -299,7 +299,7 @@ TEST_F(settings_load, among_variables_sharing_an_identifier_the_earliest_constru
   EXPECT_EQ(shadow_of_enabled.value, 0);
 }
 
-TEST(variable_map_lookup, matches_all_16_bytes_and_orders_them_as_unsigned) {
+TEST(VariableMapLookup, MatchesAll16BytesAndOrdersThemAsUnsigned) {
   list_guard restore;
   reader_list = nullptr;
   writer_list = nullptr;

@@ -5,7 +5,7 @@
 
 namespace {
 
-using settings_save = settings_client;
+using SettingsSave = SettingsClient;
 
 const std::vector<std::uint8_t> worked_example = {
     0x67, 0xEB, 0x99, 0xD1, 0x98, 0xEF, 0xC6, 0x4F, 0x97, 0x0C, 0x2E, 0x6C, 0x38, 0x32, 0x94,
@@ -17,12 +17,12 @@ const std::vector<std::uint8_t> worked_example = {
 const std::uint8_t g_enabled_at_load = cfg_enabled.value;
 const std::string g_pattern_at_load = cfg_title_pattern.text_ptr();
 
-TEST(settings_variables, start_at_their_defaults) {
+TEST(SettingsVariables, StartAtTheirDefaults) {
   EXPECT_EQ(g_enabled_at_load, 1u);
   EXPECT_EQ(g_pattern_at_load, "%title% - %album%");
 }
 
-TEST(settings_variables, are_listed_flag_first_then_pattern) {
+TEST(SettingsVariables, AreListedFlagFirstThenPattern) {
   ASSERT_EQ(reader_list, static_cast<cfg_var_reader*>(&cfg_enabled));
   ASSERT_EQ(reader_list->next_reader, static_cast<cfg_var_reader*>(&cfg_title_pattern));
   EXPECT_EQ(reader_list->next_reader->next_reader, nullptr);
@@ -34,7 +34,7 @@ TEST(settings_variables, are_listed_flag_first_then_pattern) {
   EXPECT_EQ(sizeof cfg_enabled.value, 1u);
 }
 
-TEST_F(settings_save, at_the_defaults_gives_the_58_bytes_of_the_worked_example) {
+TEST_F(SettingsSave, AtTheDefaultsGivesThe58BytesOfTheWorkedExample) {
   memory_writer writer;
   counting_abort abort;
   client->save_settings(writer, abort);
@@ -43,7 +43,7 @@ TEST_F(settings_save, at_the_defaults_gives_the_58_bytes_of_the_worked_example) 
   EXPECT_EQ(writer.write_sizes, (std::vector<std::uint32_t>{16, 4, 1, 16, 4, 17}));
 }
 
-TEST_F(settings_save, an_empty_pattern_is_its_identifier_and_a_zero_size_with_no_payload_write) {
+TEST_F(SettingsSave, AnEmptyPatternIsItsIdentifierAndAZeroSizeWithNoPayloadWrite) {
   set_values("", 0);
   memory_writer writer;
   counting_abort abort;
@@ -55,28 +55,28 @@ TEST_F(settings_save, an_empty_pattern_is_its_identifier_and_a_zero_size_with_no
   EXPECT_EQ(writer.write_sizes, (std::vector<std::uint32_t>{16, 4, 1, 16, 4}));
 }
 
-TEST_F(settings_save, keeps_a_flag_byte_exactly_as_it_was_loaded) {
+TEST_F(SettingsSave, KeepsAFlagByteExactlyAsItWasLoaded) {
   std::vector<std::uint8_t> stream;
   append_record(stream, enabled_id, {0x02});
   load(stream);
   EXPECT_EQ(save()[20], 0x02);
 }
 
-TEST_F(settings_save, abort_before_the_first_record_writes_nothing_and_fails_with_user_abort) {
+TEST_F(SettingsSave, AbortBeforeTheFirstRecordWritesNothingAndFailsWithUserAbort) {
   memory_writer writer;
   counting_abort abort(0);
   expect_throw_with<corvane_io::exception_aborted>([&] { client->save_settings(writer, abort); }, "User abort");
   EXPECT_TRUE(writer.bytes().empty());
 }
 
-TEST_F(settings_save, abort_during_the_second_record_keeps_the_first_and_writes_no_part_of_the_second) {
+TEST_F(SettingsSave, AbortDuringTheSecondRecordKeepsTheFirstAndWritesNoPartOfTheSecond) {
   memory_writer writer;
   counting_abort abort(1); // the flag's payload goes through, the pattern's does not
   expect_throw_with<corvane_io::exception_aborted>([&] { client->save_settings(writer, abort); }, "User abort");
   EXPECT_EQ(writer.bytes(), std::vector<std::uint8_t>(worked_example.begin(), worked_example.begin() + 21));
 }
 
-TEST_F(settings_save, then_load_brings_back_any_pattern_and_flag) {
+TEST_F(SettingsSave, ThenLoadBringsBackAnyPatternAndFlag) {
   std::string long_pattern(1000, 'x');
   long_pattern += "%artist% \xE2\x99\xAA"; // UTF-8 passes untouched
   set_values(long_pattern, 0);

@@ -13,7 +13,7 @@ extern "C" component_client* corvane_get_interface(host_api* api, void* module_h
 
 inline std::string pattern_text() { return std::string(cfg_title_pattern.text_ptr(), cfg_title_pattern.text_length()); }
 
-class settings_client : public ::testing::Test {
+class SettingsClient : public ::testing::Test {
 protected:
   void SetUp() override {
     client = corvane_get_interface(nullptr, nullptr);

@@ -106,7 +106,7 @@ run_result run_host(const scratch_directory&, const std::wstring& arguments) {
 
 std::wstring settings_argument(const std::wstring& path) { return L"--settings \"" + path + L"\" about"; }
 
-TEST(host_settings_file, is_created_at_the_defaults_when_there_is_none) {
+TEST(HostSettingsFile, IsCreatedAtTheDefaultsWhenThereIsNone) {
   scratch_directory dir;
   const auto file = dir / L"chirpline.cfg";
   const run_result run = run_host(dir, settings_argument(file));
@@ -117,7 +117,7 @@ TEST(host_settings_file, is_created_at_the_defaults_when_there_is_none) {
   EXPECT_NE(run.out.find("installation check: passed\n"), std::string::npos);
 }
 
-TEST(host_settings_file, keeps_a_pattern_and_flag_across_runs) {
+TEST(HostSettingsFile, KeepsAPatternAndFlagAcrossRuns) {
   scratch_directory dir;
   const auto file = dir / L"chirpline.cfg";
   const bytes mine = settings_with(0, "%artist% \xE2\x80\x94 %title% [%date%]");
@@ -133,7 +133,7 @@ TEST(host_settings_file, keeps_a_pattern_and_flag_across_runs) {
   EXPECT_EQ(dir.names(), std::vector<std::wstring>{L"chirpline.cfg"}); // no temporary left behind, none kept
 }
 
-TEST(host_settings_file, that_the_component_cannot_read_is_reported_and_set_aside) {
+TEST(HostSettingsFile, ThatTheComponentCannotReadIsReportedAndSetAside) {
   scratch_directory dir;
   const auto file = dir / L"chirpline.cfg";
   bytes damaged;
@@ -157,7 +157,7 @@ TEST(host_settings_file, that_the_component_cannot_read_is_reported_and_set_asid
   EXPECT_EQ(read_file(dir / L"chirpline.cfg.corrupt-2"), bytes(17, 0x67));
 }
 
-TEST(host_settings_file, that_cannot_be_replaced_stays_as_it_was_and_the_run_fails) {
+TEST(HostSettingsFile, ThatCannotBeReplacedStaysAsItWasAndTheRunFails) {
   scratch_directory dir;
   const auto file = dir / L"chirpline.cfg";
   const bytes mine = settings_with(1, "keep me");
@@ -173,7 +173,7 @@ TEST(host_settings_file, that_cannot_be_replaced_stays_as_it_was_and_the_run_fai
   EXPECT_EQ(dir.names(), std::vector<std::wstring>{L"chirpline.cfg"});
 }
 
-TEST(host_settings_file, that_cannot_be_opened_is_neither_set_aside_nor_saved_over) {
+TEST(HostSettingsFile, ThatCannotBeOpenedIsNeitherSetAsideNorSavedOver) {
   scratch_directory dir;
   const auto file = dir / L"chirpline.cfg";
   const bytes mine = settings_with(1, "locked");
