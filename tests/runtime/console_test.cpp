@@ -3,6 +3,7 @@
 #include "host/client_interface.h"
 #include "host/console.h"
 #include "runtime/console.h"
+#include "runtime/module_state.h"
 #include "support/pfc/memory.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,7 @@ protected:
     // Every reference the component took was given back.
     EXPECT_EQ(first.references, 0);
     EXPECT_EQ(second.references, 0);
+    set_module_host_api(nullptr); // the host goes with the fixture
   }
   std::vector<std::pair<int, std::string>> printed(std::initializer_list<const char*> lines) {
     std::vector<std::pair<int, std::string>> expected;
