@@ -90,14 +90,14 @@ unsigned long track_of(const std::string& command) {
 }
 
 // What the console's last line for a track says became of it, in the
-// stand-in's words, or "not sent" for any other failure.
+// stand-in's words, or "not sent: " and the line for any other failure.
 std::string console_says(const std::vector<std::string>& lines) {
   if (lines.empty()) return "nothing";
   const std::string& last = lines.back();
   if (last == ran_line) return "ran";
   if (last == refused_line) return "refused: chaos";
   if (last == late_line) return "ran late";
-  return last.compare(0, 7, "Error: ") == 0 ? "not sent" : "other: " + last;
+  return (last.compare(0, 7, "Error: ") == 0 ? "not sent: " : "other: ") + last;
 }
 
 class soak {
@@ -128,7 +128,7 @@ public:
           const std::string open = open_blocks();
           if (!open.empty()) fail("track " + std::to_string(i) + " was answered, yet blocks are open: " + open);
         }
-        if (says[i] == "not sent") mirc.restart_if_ended(5000);
+        if (says[i].compare(0, 9, "not sent:") == 0) mirc.restart_if_ended(5000);
         if (i % 1000 == 0) {
           std::printf("%10lu tracks, %lu restarts of the stand-in\n", i, mirc.restarts);
           std::fflush(stdout);
@@ -175,7 +175,8 @@ private:
              " times");
       if (fate[i].empty()) ++not_reached;
       const std::string expected = fate[i].empty() || fate[i] == "quit" ? "not sent" : fate[i];
-      if (says[i] != expected)
+      const bool not_sent = says[i].compare(0, 9, "not sent:") == 0;
+      if ((not_sent ? "not sent" : says[i]) != expected)
         fail("track " + std::to_string(i) + ": the stand-in " + (fate[i].empty() ? "never saw it" : fate[i]) +
              ", the console says " + says[i]);
     }
