@@ -1,6 +1,7 @@
 // mIRC's shared-memory command interface (Win32 only): the command goes into
 // a named 4096-byte section as UTF-16, then message 1224 tells the first child
 // of the "MDIClient" window of the first mIRC window to run it from there.
+#include "announcer/late_blocks.h"
 #include "announcer/mirc_command.h"
 #include "announcer/mirc_delivery.h"
 #include "announcer/mirc_interface.h"
@@ -119,20 +120,24 @@ bool is_mirc_window(HWND window) {
   return length != 0 && mirc_class_name_matches(class_name, length);
 }
 
-enum class hand_over_outcome { answered, late, not_sent };
+// The blocks of deliveries mIRC did not answer in time, closed once it has
+// answered a later one and at the latest when the component unloads.
+late_blocks_t<unique_handle> late_blocks;
 
 // Sends the command message to the first child of mirc_window's MDIClient and
-// reports what mIRC made of it.
-hand_over_outcome hand_over(HWND mirc_window, unsigned block_index) {
+// says what mIRC made of it. mIRC's answer, or its absence, reaches
+// late_blocks before any line is built, so that a console raising cannot
+// close a block mIRC may still read.
+void hand_over(HWND mirc_window, unsigned block_index) {
   HWND mdi_client = FindWindowExW(mirc_window, nullptr, L"MDIClient", nullptr);
   if (mdi_client == nullptr) {
     console_error("the mIRC window has no MDIClient window; track not announced");
-    return hand_over_outcome::not_sent;
+    return;
   }
   HWND target = GetWindow(mdi_client, GW_CHILD);
   if (target == nullptr) {
     console_error("mIRC's MDIClient window has no child window; track not announced");
-    return hand_over_outcome::not_sent;
+    return;
   }
   DWORD_PTR answer = 0;
   const ULONGLONG sent_at = GetTickCount64();
@@ -145,34 +150,27 @@ hand_over_outcome hand_over(HWND mirc_window, unsigned block_index) {
       // tells the two apart.
       if (GetTickCount64() - sent_at < mirc_answer_timeout_ms / 2) {
         console_error("mIRC is not responding; track not announced");
-        return hand_over_outcome::not_sent;
+        return;
       }
+      late_blocks.outcome(mirc_outcome::timed_out);
       char digits[64];
       pfc::string8 message("mIRC did not answer within ");
       message.append_text(pfc::format_decimal(digits, mirc_answer_timeout_ms), pfc::infinite_length);
       message.append_text(" ms; the command stays in its shared block should mIRC run it late", pfc::infinite_length);
       console_error(message.text_ptr());
-      return hand_over_outcome::late;
+      return;
     }
     report_platform_failure("sending the command to mIRC failed", error);
-    return hand_over_outcome::not_sent;
+    return;
   }
+  late_blocks.outcome(answer == 0 ? mirc_outcome::refused : mirc_outcome::ran);
   // A 0 may also follow a command that ran in part (a script error), so it
   // is reported, never sent again: a second send could announce twice.
   if (answer == 0)
     console_error("mIRC refused the command (its SendMessage interface may be off); track not announced");
   else
     report_delivered();
-  return hand_over_outcome::answered;
 }
-
-// The block of the last delivery mIRC did not answer in time. Its message may
-// still wait in mIRC's queue, and mIRC opens the block by name only when it
-// gets to it: closing the block would lose that command, or let the next
-// delivery's block take the name so that mIRC ran the next command twice. One
-// is kept at a time; it goes once mIRC has answered a later message, for mIRC
-// handles its messages in order, and at the latest when the component unloads.
-unique_handle kept_block;
 
 } // namespace
 
@@ -201,18 +199,20 @@ void deliver_command(const char* command_text) {
     console_info(message.text_ptr());
   }
 
+  late_blocks.made(block_index, std::move(section));
+  // However the walk ends without mIRC's answer or its time running out, an
+  // exception included, mIRC never got this block's message.
+  const struct close_unless_sent {
+    ~close_unless_sent() { late_blocks.outcome(mirc_outcome::not_sent); }
+  } unsent_block;
+
   bool found = false;
-  hand_over_outcome outcome = hand_over_outcome::not_sent;
   for_each_desktop_window([&](HWND window) {
     if (!is_mirc_window(window)) return true;
     found = true;
     console_info("found mirc window");
-    outcome = hand_over(window, block_index);
+    hand_over(window, block_index);
     return false; // only the first mIRC gets the command
   });
-  if (outcome == hand_over_outcome::late)
-    kept_block = std::move(section);
-  else if (outcome == hand_over_outcome::answered)
-    kept_block.reset();
   if (!found) console_error("no mIRC window found; track not announced");
 }

@@ -9,6 +9,9 @@
 namespace {
 
 constexpr unsigned long known_method_bits = mirc_interface::known_method_bits;
+// Past the component's 3000 ms, short of the five seconds without looking for
+// messages after which the platform counts the window hung.
+constexpr DWORD chaos_late_ms = 3500;
 
 // Empty when the method is one the stand-in models.
 std::string method_refusal(unsigned long method) {
@@ -21,13 +24,27 @@ std::string method_refusal(unsigned long method) {
 
 } // namespace
 
+command_handler::fate command_handler::draw_fate() {
+  if (!options_.chaos) return fate::ran;
+  const unsigned long* weight = options_.chaos_weights;
+  unsigned long pick = chaos_random_() % (weight[0] + weight[1] + weight[2] + weight[3]);
+  int drawn = 0;
+  while (pick >= weight[drawn])
+    pick -= weight[drawn++];
+  return static_cast<fate>(drawn);
+}
+
 void command_handler::hang_if_asked() {
   if (options_.hang_ms != 0 && (options_.hang_count == 0 || handled_ < options_.hang_count)) Sleep(options_.hang_ms);
   ++handled_;
 }
 
 LRESULT command_handler::run_command(WPARAM method, LPARAM index) {
-  hang_if_asked();
+  const fate drawn = draw_fate();
+  if (drawn == fate::late)
+    Sleep(chaos_late_ms);
+  else
+    hang_if_asked();
   std::string refusal =
       options_.interface_off ? "the SendMessage interface is off" : method_refusal(static_cast<unsigned long>(method));
   block_read block;
@@ -42,9 +59,21 @@ LRESULT command_handler::run_command(WPARAM method, LPARAM index) {
     output_.trace(static_cast<unsigned long>(method), static_cast<long>(index), "refused: " + refusal);
     return 0;
   }
+  // With --chaos the command ends the trace line, so that a soak can tell
+  // what became of each of its tracks.
+  const std::string text = options_.chaos ? " text=" + block.text : std::string();
+  if (drawn == fate::refused) {
+    output_.trace(static_cast<unsigned long>(method), static_cast<long>(index), "refused: chaos" + text);
+    return 0;
+  }
+  if (drawn == fate::quit) {
+    output_.trace(static_cast<unsigned long>(method), static_cast<long>(index), "quit" + text);
+    ExitProcess(0); // as a mIRC that closes, or falls over, with the message in hand
+  }
   if (block.unterminated) std::fprintf(stderr, "mirc-standin: the block holds no terminator; recording all of it\n");
   output_.record(block.text);
-  output_.trace(static_cast<unsigned long>(method), static_cast<long>(index), "ran");
+  output_.trace(static_cast<unsigned long>(method), static_cast<long>(index),
+                (drawn == fate::late ? "ran late" : "ran") + text);
   if (session_) run_on_irc(block.text, static_cast<unsigned long>(method));
   ++recorded_;
   if (options_.count != 0 && recorded_ >= options_.count) PostQuitMessage(0);

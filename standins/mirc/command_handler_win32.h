@@ -6,13 +6,15 @@
 #include "standin_options.h"
 #include "standin_output_win32.h"
 
+#include <random>
+
 #include <windows.h>
 
 class command_handler {
 public:
   // session: null without an IRC connection. All three outlive the handler.
   command_handler(const standin_options& options, standin_output& output, irc_session* session) noexcept
-      : options_(options), output_(output), session_(session) {}
+      : options_(options), output_(output), session_(session), chaos_random_(options.chaos_seed) {}
   command_handler(const command_handler&) = delete;
   command_handler& operator=(const command_handler&) = delete;
 
@@ -22,6 +24,8 @@ public:
   LRESULT refuse_message(UINT message);
 
 private:
+  enum class fate { ran, refused, late, quit };
+  fate draw_fate();
   void hang_if_asked();
   void run_on_irc(const std::string& text, unsigned long method);
 
@@ -30,4 +34,5 @@ private:
   irc_session* session_;
   unsigned long handled_ = 0;
   unsigned long recorded_ = 0;
+  std::mt19937 chaos_random_;
 };

@@ -36,10 +36,26 @@ bool parse_address(const wchar_t* text, irc_settings& out) {
   return !out.host.empty();
 }
 
+// --chaos-weights: four whole numbers, "RAN,REFUSED,LATE,QUIT", not all 0.
+bool parse_weights(const wchar_t* text, unsigned long (&out)[4]) {
+  unsigned long sum = 0;
+  for (int i = 0; i < 4; ++i) {
+    const wchar_t* end = text;
+    while (*end >= L'0' && *end <= L'9')
+      ++end;
+    if (end == text || end - text > 6 || *end != (i == 3 ? L'\0' : L',')) return false;
+    out[i] = std::wcstoul(text, nullptr, 10);
+    sum += out[i];
+    text = end + 1;
+  }
+  return sum != 0;
+}
+
 bool takes_value(const std::wstring& a) {
-  for (const wchar_t* known : {L"--out", L"--trace", L"--class", L"--ready-file", L"--hang-ms", L"--hang-count",
-                               L"--count", L"--shape", L"--irc", L"--nick", L"--channel", L"--log", L"--flood-burst",
-                               L"--flood-interval-ms", L"--retry-ms", L"--retry-max-ms"})
+  for (const wchar_t* known :
+       {L"--out", L"--trace", L"--class", L"--ready-file", L"--hang-ms", L"--hang-count", L"--count", L"--chaos",
+        L"--chaos-weights", L"--shape", L"--irc", L"--nick", L"--channel", L"--log", L"--flood-burst",
+        L"--flood-interval-ms", L"--retry-ms", L"--retry-max-ms"})
     if (a == known) return true;
   return false;
 }
@@ -48,7 +64,7 @@ bool takes_value(const std::wstring& a) {
 
 void print_standin_help() {
   std::printf("usage: mirc-standin [--out FILE] [--trace FILE] [--class NAME] [--hang-ms N] [--count N]\n"
-              "                    [--hang-count N] [--refuse-all]\n"
+              "                    [--hang-count N] [--refuse-all] [--chaos SEED [--chaos-weights R,F,L,Q]]\n"
               "                    [--ready-file PATH] [--shape full|no-mdiclient|empty-mdiclient]\n"
               "                    [--irc HOST:PORT --nick NICK --channel #CHAN [--log FILE]\n"
               "                     [--flood-burst N] [--flood-interval-ms N] [--retry-ms N] [--retry-max-ms N]]\n"
@@ -74,6 +90,11 @@ void print_standin_help() {
               "  --refuse-all       run nothing and answer 0, as mIRC does with its SendMessage\n"
               "                     interface switched off in its options\n"
               "  --count N          exit after N commands\n"
+              "  --chaos SEED       give each message a fate drawn from SEED: run it (R), refuse it\n"
+              "                     and answer 0 (F), run it late, 3500 ms into the handler (L), or\n"
+              "                     quit at once, running nothing (Q); the trace line says which\n"
+              "                     (ran, refused: chaos, ran late, quit) and ends \" text=COMMAND\"\n"
+              "  --chaos-weights R,F,L,Q  the fates' relative weights (default 91,4,2,3)\n"
               "  --ready-file PATH  write PATH (holding the process id) once the windows exist\n"
               "  --shape S          full (default); no-mdiclient: no MDIClient child;\n"
               "                     empty-mdiclient: an MDIClient with no child inside\n"
@@ -138,6 +159,10 @@ int parse_standin_options(int argc, wchar_t** argv, standin_options& options) {
       ok = parse_number(value, options.hang_ms);
     else if (a == L"--hang-count")
       ok = parse_number(value, options.hang_count);
+    else if (a == L"--chaos")
+      ok = options.chaos = parse_number(value, options.chaos_seed);
+    else if (a == L"--chaos-weights")
+      ok = parse_weights(value, options.chaos_weights);
     else if (a == L"--count")
       ok = parse_number(value, options.count);
     else if (a == L"--irc")

@@ -14,6 +14,11 @@ struct standin_options {
   unsigned long hang_count = 0; // 0: every command hangs
   bool interface_off = false;
   unsigned long count = 0; // 0: run until closed
+  // --chaos: each message's fate drawn from this seed by the weights of
+  // ran, refused, ran late, quit.
+  bool chaos = false;
+  unsigned long chaos_seed = 0;
+  unsigned long chaos_weights[4] = {91, 4, 2, 3};
   std::wstring shape = L"full";
   std::wstring log_path;
   irc_settings session; // no host: no IRC connection

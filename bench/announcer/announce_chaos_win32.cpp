@@ -1,0 +1,230 @@
+// announce-chaos: a fault soak. Announces TRACKS tracks through the real
+// component into a mIRC stand-in that gives each message a fate drawn from
+// SEED (mirc-standin --chaos): it runs the command at once, refuses it, runs it
+// late (past the component's wait), or quits with it in hand and is started
+// again. It checks that no command reaches mIRC twice, that each track's
+// console lines say what the stand-in did with it, that no shared block is
+// open once mIRC has answered, and that none is left after the component has
+// unloaded.
+//
+// usage: announce-chaos SEED [TRACKS [WEIGHTS]]   (under Wine with a display)
+#include "bench_component_win32.h"
+#include "test_programs_win32.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string found_line = "Chirpline: found mirc window";
+const std::string ran_line = "Chirpline: Successful";
+const std::string refused_line =
+    "Error: mIRC refused the command (its SendMessage interface may be off); track not announced";
+const std::string late_line =
+    "Error: mIRC did not answer within 3000 ms; the command stays in its shared block should mIRC run it late";
+const char title_prefix[] = "/me is playing: Track ";
+
+class line_console final : public console_service {
+public:
+  std::int32_t release() override { return 1; }
+  std::int32_t add_ref() override { return 1; }
+  bool query_class(service_base*&, const guid&) override { return false; }
+  void print(const char* text, std::uint32_t) override { lines.emplace_back(text); }
+  std::vector<std::string> lines;
+};
+
+// The stand-in, started again with the next seed whenever it has quit; what
+// each of its runs traced and ran is kept.
+class chaos_mirc {
+public:
+  chaos_mirc(unsigned long seed, const std::wstring& weights) : seed_(seed), weights_(weights) { start(); }
+  // True when it had quit and was started again.
+  bool restart_if_ended(DWORD wait_ms) {
+    if (!standin_->ended_within(wait_ms)) return false;
+    keep();
+    start();
+    ++restarts;
+    return true;
+  }
+  void stop() {
+    keep();
+    standin_.reset();
+  }
+  std::vector<std::string> trace, received;
+  unsigned long restarts = 0;
+
+private:
+  void start() {
+    standin_ = std::make_unique<mirc_standin>(L"--chaos " + std::to_wstring(seed_ + restarts) + L" --chaos-weights " +
+                                              weights_);
+  }
+  void keep() {
+    for (auto& line : standin_->trace())
+      trace.push_back(std::move(line));
+    for (auto& line : standin_->received())
+      received.push_back(std::move(line));
+  }
+  unsigned long seed_;
+  std::wstring weights_;
+  std::unique_ptr<mirc_standin> standin_;
+};
+
+// The names of the shared blocks that exist now.
+std::string open_blocks() {
+  std::string open;
+  for (const wchar_t* name :
+       {L"mIRC", L"mIRC1", L"mIRC2", L"mIRC3", L"mIRC4", L"mIRC5", L"mIRC6", L"mIRC7", L"mIRC8", L"mIRC9"})
+    if (shared_block_exists(name)) open += (open.empty() ? "" : " ") + std::string(name, name + std::wcslen(name));
+  return open;
+}
+
+// The track a command announces, 0 for none of ours.
+unsigned long track_of(const std::string& command) {
+  if (command.compare(0, sizeof title_prefix - 1, title_prefix) != 0) return 0;
+  return std::strtoul(command.c_str() + sizeof title_prefix - 1, nullptr, 10);
+}
+
+// What the console's last line for a track says became of it, in the
+// stand-in's words, or "not sent: " and the line for any other failure.
+std::string console_says(const std::vector<std::string>& lines) {
+  if (lines.empty()) return "nothing";
+  const std::string& last = lines.back();
+  if (last == ran_line) return "ran";
+  if (last == refused_line) return "refused: chaos";
+  if (last == late_line) return "ran late";
+  return (last.compare(0, 7, "Error: ") == 0 ? "not sent: " : "other: ") + last;
+}
+
+class soak {
+public:
+  unsigned long failures = 0;
+  void fail(const std::string& what) {
+    if (++failures <= 20) std::fprintf(stderr, "announce-chaos: %s\n", what.c_str());
+  }
+
+  int run(unsigned long seed, unsigned long tracks, const std::wstring& weights) {
+    std::printf("announce-chaos: seed %lu, %lu tracks, weights %ls (ran, refused, late, quit)\n", seed, tracks,
+                weights.c_str());
+    std::fflush(stdout);
+    line_console console;
+    chaos_mirc mirc(seed, weights);
+    std::vector<std::string> says(tracks + 1);
+    {
+      bench_component component(console);
+      for (unsigned long i = 1; i <= tracks; ++i) {
+        console.lines.clear();
+        auto track = handed_over_track("Track " + std::to_string(i), "chaos");
+        component.on_new_track(track.get());
+        says[i] = console_says(console.lines);
+        if (console.lines.size() < 2 || console.lines[1] != found_line)
+          fail("track " + std::to_string(i) + ": no \"found mirc window\" line");
+        // An answer, 1 or 0, closes every block the component held.
+        if (says[i] == "ran" || says[i] == "refused: chaos") {
+          const std::string open = open_blocks();
+          if (!open.empty()) fail("track " + std::to_string(i) + " was answered, yet blocks are open: " + open);
+        }
+        if (says[i].compare(0, 9, "not sent:") == 0) mirc.restart_if_ended(5000);
+        if (i % 1000 == 0) {
+          std::printf("%10lu tracks, %lu restarts of the stand-in\n", i, mirc.restarts);
+          std::fflush(stdout);
+        }
+      }
+      // A late command runs 3500 ms into its handler: let the last one finish.
+      if (says[tracks] == "ran late") Sleep(4000);
+      mirc.stop();
+    } // the component unloads
+    const std::string left = open_blocks();
+    if (!left.empty()) fail("blocks left after the component unloaded: " + left);
+    compare(says, mirc);
+    return failures == 0 ? 0 : 1;
+  }
+
+private:
+  void compare(const std::vector<std::string>& says, const chaos_mirc& mirc) {
+    const unsigned long tracks = static_cast<unsigned long>(says.size() - 1);
+    std::vector<std::string> fate(says.size());
+    std::map<std::string, unsigned long> fates, console;
+    for (const std::string& line : mirc.trace) {
+      const std::size_t text = line.find(" text=");
+      const std::size_t outcome = line.find(' ', line.find(" block=") + 1);
+      const unsigned long track = text == std::string::npos ? 0 : track_of(line.substr(text + 6));
+      if (track == 0 || track > tracks || outcome == std::string::npos || outcome > text) {
+        fail("a message that is none of ours: " + line);
+        continue;
+      }
+      if (!fate[track].empty()) fail("track " + std::to_string(track) + " reached mIRC twice: " + line);
+      fate[track] = line.substr(outcome + 1, text - outcome - 1);
+      ++fates[fate[track]];
+    }
+    std::map<unsigned long, unsigned> runs;
+    for (const std::string& command : mirc.received)
+      if (++runs[track_of(command)] == 2) fail("ran twice: " + command);
+    unsigned long late_in_a_row = 0, longest_late = 0, not_reached = 0;
+    for (unsigned long i = 1; i <= tracks; ++i) {
+      ++console[says[i]];
+      late_in_a_row = says[i] == "ran late" ? late_in_a_row + 1 : 0;
+      if (late_in_a_row > longest_late) longest_late = late_in_a_row;
+      const bool ran = fate[i] == "ran" || fate[i] == "ran late";
+      if (ran != (runs.count(i) != 0))
+        fail("track " + std::to_string(i) + ": traced as " + fate[i] + ", run " + std::to_string(runs.count(i)) +
+             " times");
+      if (fate[i].empty()) ++not_reached;
+      const std::string expected = fate[i].empty() || fate[i] == "quit" ? "not sent" : fate[i];
+      const bool not_sent = says[i].compare(0, 9, "not sent:") == 0;
+      if ((not_sent ? "not sent" : says[i]) != expected)
+        fail("track " + std::to_string(i) + ": the stand-in " + (fate[i].empty() ? "never saw it" : fate[i]) +
+             ", the console says " + says[i]);
+    }
+    std::printf("stand-in:");
+    for (const auto& f : fates)
+      std::printf("  %s %lu", f.first.c_str(), f.second);
+    std::printf("  never reached %lu; restarted %lu times\nconsole: ", not_reached, mirc.restarts);
+    for (const auto& c : console)
+      std::printf("  %s %lu", c.first.c_str(), c.second);
+    std::printf("\nlongest run of late tracks: %lu; commands run: %lu\n", longest_late,
+                static_cast<unsigned long>(mirc.received.size()));
+    if (failures == 0)
+      std::printf("no command twice, every track as the stand-in had it, no block left\n");
+    else
+      std::printf("announce-chaos: %lu failures\n", failures);
+  }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf("usage: announce-chaos SEED [TRACKS [WEIGHTS]]\n"
+                "  SEED 0 to 4000000000; TRACKS 1 to 1000000 (default 10000); WEIGHTS R,F,L,Q (default 91,4,2,3)\n"
+                "Announces TRACKS tracks through cor_chirpline.dll into mirc-standin --chaos, which runs,\n"
+                "refuses, runs late (3.5 s) or quits on each by weight; exit status 1 if a command reached\n"
+                "mIRC twice, a track's console lines disagree with the stand-in, or a block is left.\n");
+    return 0;
+  }
+  unsigned long seed = 0, tracks = 10000;
+  if (argc < 2 || argc > 4) {
+    std::fprintf(stderr, "announce-chaos: SEED [TRACKS [WEIGHTS]] (try --help)\n");
+    return 2;
+  }
+  if (!parse_count(argv[1], 0, 4000000000UL, seed)) {
+    std::fprintf(stderr, "announce-chaos: bad value for SEED: %s (0 to 4000000000)\n", argv[1]);
+    return 2;
+  }
+  if (argc > 2 && !parse_count(argv[2], 1, 1000000, tracks)) {
+    std::fprintf(stderr, "announce-chaos: bad value for TRACKS: %s (1 to 1000000)\n", argv[2]);
+    return 2;
+  }
+  // The stand-in checks the weights and refuses to start on bad ones.
+  const std::string weights = argc > 3 ? argv[3] : "91,4,2,3";
+  try {
+    return soak().run(seed, tracks, std::wstring(weights.begin(), weights.end()));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "announce-chaos: %s\n", e.what());
+    return 1;
+  }
+}
