@@ -122,6 +122,35 @@ TEST(ServiceLifetime, ReferenceHolderReleasesOnEveryPath) {
   EXPECT_TRUE(destroyed);
 }
 
+// Every reference is let go exactly once, whichever way it travels: the
+// recorder's own count ends where it began, never below.
+TEST(ServiceLifetime, ReferenceHolderHandsOnEachReferenceOnce) {
+  event_log log;
+  recorder kept("kept", &log), replaced("replaced", &log), copied_over("copied_over", &log);
+  kept.count = replaced.count = copied_over.count = 1; // the references adopted below
+  {
+    auto first = service_ptr_t<recorder>::adopt(&kept);
+    service_ptr_t<recorder> moved(std::move(first));
+    EXPECT_FALSE(first);
+    auto holder = service_ptr_t<recorder>::adopt(&replaced);
+    holder = std::move(moved);
+    EXPECT_FALSE(moved);
+    EXPECT_EQ(replaced.count, 0) << "the reference the assignment replaced";
+    service_ptr_t<recorder>& same = holder;
+    holder = same;
+    holder = std::move(same);
+    EXPECT_EQ(holder.get(), &kept);
+    EXPECT_EQ(kept.count, 1);
+    auto copy = service_ptr_t<recorder>::adopt(&copied_over);
+    copy = holder;
+    EXPECT_EQ(copied_over.count, 0);
+    EXPECT_EQ(kept.count, 2);
+  }
+  EXPECT_EQ(kept.count, 0);
+  EXPECT_EQ(replaced.count, 0);
+  EXPECT_EQ(copied_over.count, 0);
+}
+
 // -- factories: three of this test's own, in registration order --
 class first_service : public recorder {
 public:
