@@ -123,6 +123,48 @@ TEST(ServiceLifetime, ReferenceHolderReleasesOnEveryPath) {
   EXPECT_TRUE(destroyed);
 }
 
+// Every reference is let go exactly once, whichever way it travels: the
+// recorder's own count ends where it began, never below.
+TEST(ServiceLifetime, ReferenceHolderHandsOnEachReferenceOnce) {
+  event_log log;
+  recorder kept("kept", &log), replaced("replaced", &log), copied_over("copied_over", &log);
+  kept.count = replaced.count = copied_over.count = 1; // the references adopted below
+  {
+    auto first = service_ptr_t<recorder>::adopt(&kept);
+    service_ptr_t<recorder> moved(std::move(first));
+    EXPECT_FALSE(first);
+    auto holder = service_ptr_t<recorder>::adopt(&replaced);
+    holder = std::move(moved);
+    EXPECT_FALSE(moved);
+    EXPECT_EQ(replaced.count, 0) << "the reference the assignment replaced";
+    auto copy = service_ptr_t<recorder>::adopt(&copied_over);
+    copy = holder;
+    EXPECT_EQ(copied_over.count, 0);
+    EXPECT_EQ(kept.count, 2);
+  }
+  EXPECT_EQ(kept.count, 0);
+  EXPECT_EQ(replaced.count, 0);
+  EXPECT_EQ(copied_over.count, 0);
+}
+
+// Held by its only reference, an object that is assigned to itself must
+// survive: letting go first would destroy it before taking it again.
+TEST(ServiceLifetime, ReferenceHolderAssignedToItselfKeepsItsObject) {
+  bool destroyed = false;
+  auto* only = new service_impl_t<counted>(&destroyed);
+  only->add_ref();
+  {
+    auto holder = service_ptr_t<counted>::adopt(only);
+    service_ptr_t<counted>& same = holder;
+    holder = same;
+    holder = std::move(same);
+    EXPECT_FALSE(destroyed);
+    EXPECT_EQ(holder.get(), only);
+    EXPECT_EQ(only->reference_count(), 1);
+  }
+  EXPECT_TRUE(destroyed);
+}
+
 // -- factories: three of this test's own, in registration order --
 class first_service : public recorder {
 public:

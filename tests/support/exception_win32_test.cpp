@@ -148,6 +148,29 @@ TEST_F(ExceptionWin32, CopiesShareTheMessageAndOutliveTheOriginal) {
   EXPECT_STREQ(copy.what(), "System says 31") << "the other holder keeps the text";
 }
 
+// The message held by one exception alone is the case that shows: assigning
+// over it gives it back, assigning it to itself must not.
+TEST_F(ExceptionWin32, AssignmentGivesTheOldMessageBackOnceAndSelfAssignmentNone) {
+  fake.mode = fake_platform::formatter::answers;
+  const long before = pfc::outstanding_blocks();
+  {
+    exception_win32 only(5);
+    exception_win32& same = only;
+    only = same;
+    only = std::move(same);
+    EXPECT_STREQ(only.what(), "System says 5");
+    EXPECT_EQ(pfc::outstanding_blocks(), before + 1) << "assigning to itself freed or took a message";
+    exception_win32 other(6);
+    only = other;
+    EXPECT_EQ(pfc::outstanding_blocks(), before + 1) << "the replaced message is still out";
+    // A move is a copy: what() has a message on every exception, moved-from or not.
+    const exception_win32 moved(std::move(other));
+    EXPECT_STREQ(other.what(), "System says 6");
+    EXPECT_EQ(moved.what(), only.what());
+  }
+  EXPECT_EQ(pfc::outstanding_blocks(), before);
+}
+
 TEST_F(ExceptionWin32, CopiesAndCatchesByValueWhileEveryAllocationIsRefused) {
   fake.mode = fake_platform::formatter::answers;
   const exception_win32 original(1400);

@@ -475,6 +475,96 @@ TEST(ExactText, RefusedAllocationKeepsTheOldText) {
   EXPECT_EQ(block_size(t), 4u);
 }
 
+// -- handing blocks on: a block moves whole, and each is given back once --
+
+template <typename Element, typename Policy> struct storage_owner {
+  using owner = pfc::storage_t<Element, Policy>;
+  static void fill(owner& o, const std::string& text) {
+    o.set_size(static_cast<std::uint32_t>(text.size() + 1));
+    std::memcpy(o.data(), text.c_str(), text.size() + 1);
+  }
+  static std::string text(const owner& o) {
+    return o.size() == 0 ? std::string() : std::string(reinterpret_cast<const char*>(o.data()));
+  }
+  static const void* block(const owner& o) { return o.data(); }
+};
+
+struct exact_owner {
+  using owner = pfc::exact_text;
+  static void fill(owner& o, const std::string& text) { o.assign(text.c_str()); }
+  static std::string text(const owner& o) { return o.c_str(); }
+  static const void* block(const owner& o) { return block_size(o) == 0 ? nullptr : o.c_str(); }
+};
+
+template <typename Kind> class BlockOwner : public testing::Test {};
+using block_owner_kinds = testing::Types<storage_owner<char, pfc::alloc_standard>,
+                                         storage_owner<std::uint8_t, pfc::alloc_doubling>, exact_owner>;
+TYPED_TEST_SUITE(BlockOwner, block_owner_kinds);
+
+TYPED_TEST(BlockOwner, MovesHandTheBlockOnAndAssignmentGivesTheOldOneBack) {
+  using kind = TypeParam;
+  const long before = pfc::outstanding_blocks();
+  {
+    typename kind::owner first, second;
+    kind::fill(first, "first");
+    kind::fill(second, "second");
+    const void* block = kind::block(first);
+    typename kind::owner taken(std::move(first));
+    EXPECT_EQ(kind::block(taken), block) << "moved, not copied";
+    EXPECT_EQ(kind::block(first), nullptr);
+    EXPECT_EQ(kind::text(first), "");
+    second = std::move(taken);
+    EXPECT_EQ(kind::block(second), block);
+    EXPECT_EQ(kind::text(second), "first");
+    EXPECT_EQ(kind::block(taken), nullptr);
+    EXPECT_EQ(pfc::outstanding_blocks(), before + 1) << "the block the assignment replaced is still out";
+  }
+  EXPECT_EQ(pfc::outstanding_blocks(), before) << "a moved-from owner kept or freed a block";
+}
+
+TYPED_TEST(BlockOwner, SelfMoveKeepsTheBlock) {
+  using kind = TypeParam;
+  const long before = pfc::outstanding_blocks();
+  {
+    typename kind::owner held;
+    kind::fill(held, "kept");
+    const void* block = kind::block(held);
+    typename kind::owner& same = held;
+    held = std::move(same);
+    EXPECT_EQ(kind::block(held), block);
+    EXPECT_EQ(kind::text(held), "kept");
+    EXPECT_EQ(pfc::outstanding_blocks(), before + 1);
+  }
+  EXPECT_EQ(pfc::outstanding_blocks(), before);
+}
+
+// Strings do not move; they trade blocks (swap) or take a gathered one.
+TEST(StringOwnership, SwapSelfAssignAndTakeKeepEveryBlockOnce) {
+  const long before = pfc::outstanding_blocks();
+  {
+    pfc::string8 s("first"), t("second");
+    const char* first_block = block_data(s);
+    const char* second_block = block_data(t);
+    s.swap(t);
+    EXPECT_EQ(text_of(s), "second");
+    EXPECT_EQ(block_data(s), second_block);
+    EXPECT_EQ(text_of(t), "first");
+    EXPECT_EQ(block_data(t), first_block);
+    s.swap(s);
+    s.assign_text(s.text_ptr(), pfc::infinite_length);
+    EXPECT_EQ(text_of(s), "second");
+    EXPECT_EQ(block_data(s), second_block);
+    EXPECT_EQ(pfc::outstanding_blocks(), before + 2);
+    pfc::string8_fast gathered;
+    gathered.append_text(std::string(60, 'g').c_str(), pfc::infinite_length);
+    s.take_text(gathered);
+    EXPECT_EQ(text_of(s), std::string(60, 'g'));
+    EXPECT_EQ(block_data(gathered), nullptr);
+    EXPECT_EQ(pfc::outstanding_blocks(), before + 2) << "the taker's own block is still out";
+  }
+  EXPECT_EQ(pfc::outstanding_blocks(), before);
+}
+
 TEST(FormatDecimal, DigitsWithoutSignOrLeadingZeros) {
   char out[64];
   std::memset(out, 'x', sizeof out);
