@@ -9,6 +9,7 @@
 #include "host_version_info_standin.h"
 #include "text_sink.h"
 #include "text_win32.h"
+#include "wine_refusal_win32.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -70,9 +71,9 @@ public:
   // Builds the frame, then the page inside it.
   void open(page_state_listener* listener) {
     register_class();
-    frame_.reset(CreateWindowExW(WS_EX_CONTROLPARENT, frame_class, L"Corvane Preferences",
-                                 WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 720, 440, nullptr, nullptr, GetModuleHandleW(nullptr), this));
+    frame_.reset(create_top_level_window("corvane-host", WS_EX_CONTROLPARENT, frame_class, L"Corvane Preferences",
+                                         WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
+                                         CW_USEDEFAULT, 720, 440, GetModuleHandleW(nullptr), this));
     if (!frame_) throw frame_unavailable(system_error_text(GetLastError()));
     const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     const auto child = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, int id) {

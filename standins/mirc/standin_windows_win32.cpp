@@ -1,4 +1,5 @@
 #include "standin_windows_win32.h"
+#include "wine_refusal_win32.h"
 
 #include "announcer/mirc_interface.h"
 
@@ -50,8 +51,9 @@ bool create_standin_windows(const standin_options& options, command_handler& han
   status.hInstance = instance;
   status.lpszClassName = status_class;
   if (!RegisterClassW(&frame) || !RegisterClassW(&status)) return refused("register the window classes");
-  HWND main_window = CreateWindowExW(0, options.class_name.c_str(), L"mIRC stand-in", WS_OVERLAPPEDWINDOW,
-                                     CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr, nullptr, instance, nullptr);
+  HWND main_window =
+      create_top_level_window("mirc-standin", 0, options.class_name.c_str(), L"mIRC stand-in", WS_OVERLAPPEDWINDOW,
+                              CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, instance, nullptr);
   if (!main_window) return refused("create the main window");
   if (options.shape == L"no-mdiclient") return true;
   CLIENTCREATESTRUCT client{};

@@ -3,6 +3,8 @@
 // hands the previous handlers back when it is unloaded.
 #include "binary_host_win32.h"
 
+#include "process_start_win32.h"
+
 #include "support/unique_handle_win32.h"
 
 #include <gtest/gtest.h>
@@ -94,8 +96,8 @@ probe_result run_probe(const std::wstring& arguments) {
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION started{};
   std::wstring command = L"\"" + program_folder() + L"abort_signal_probe.exe\" " + arguments;
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
-    return {0xFFFFFFFFu, "probe did not start"};
+  if (!start_test_process(nullptr, command, true, startup, started))
+    return {0xFFFFFFFFu, "probe did not start (error " + std::to_string(GetLastError()) + ")"};
   const unique_handle process(started.hProcess), thread(started.hThread);
   write_end.reset();
   probe_result result{0xFFFFFFFFu, {}};

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include "support/unique_handle_win32.h"
+#include "wine_refusal_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -66,8 +67,10 @@ std::wstring field_text(HWND page) {
 class DialogWindow : public testing::Test {
 protected:
   DialogWindow()
-      : parent(CreateWindowExW(0, L"STATIC", L"Preferences", WS_OVERLAPPEDWINDOW, 0, 0, 700, 500, nullptr, nullptr,
-                               GetModuleHandleW(nullptr), nullptr)) {}
+      : parent(create_top_level_window("test", 0, L"STATIC", L"Preferences", WS_OVERLAPPEDWINDOW, 0, 0, 700, 500,
+                                       GetModuleHandleW(nullptr), nullptr)) {
+    if (!parent) ADD_FAILURE() << "cannot create the parent window (error " << GetLastError() << ")";
+  }
 
   instance_owner open() {
     listener.add_ref(); // handed over by value
@@ -230,7 +233,8 @@ TEST_F(DialogWindow, InstanceAnswersOnlyItsOwnClass) {
 }
 
 TEST_F(DialogWindow, ParentThatCannotHoldAChildRaisesWin32Error) {
-  HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  HWND gone = create_top_level_window("test", 0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr);
+  ASSERT_NE(gone, nullptr) << "error " << GetLastError();
   DestroyWindow(gone);
   listener.add_ref();
   try {

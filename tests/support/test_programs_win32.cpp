@@ -1,5 +1,7 @@
 #include "test_programs_win32.h"
 
+#include "process_start_win32.h"
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -40,8 +42,7 @@ PROCESS_INFORMATION start(const std::wstring& program, const std::wstring& argum
   const std::wstring path = program_folder() + program;
   std::wstring command_line = L"\"" + path + L"\" " + arguments;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(path.c_str(), &command_line[0], nullptr, nullptr, inherit, 0, nullptr, nullptr, &startup,
-                      &process))
+  if (!start_test_process(path.c_str(), command_line, inherit, startup, process))
     throw std::runtime_error("cannot start a test program (error " + std::to_string(GetLastError()) + ")");
   return process;
 }

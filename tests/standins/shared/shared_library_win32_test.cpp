@@ -3,6 +3,7 @@
 #include "host/shared_api.h"
 #include "support/exception_win32.h"
 #include "support/pfc/string8.h"
+#include "wine_refusal_win32.h"
 
 #include <windows.h>
 
@@ -78,4 +79,32 @@ TEST(SystemExceptionWin32, RaiseLastErrorGoesThroughTheTracker) {
   }
   EXPECT_STREQ(uCallStackLastEntered(), "Win32 error #1400");
   EXPECT_EQ(uCallStackDepth(), base);
+}
+
+// Only a refusal that may pass is tried again, five times at most, and the
+// caller is left the refusal's own error code.
+TEST(WineRefusal, RetriesOnlyAPassingRefusalAndAtMostFiveTimes) {
+  struct run {
+    DWORD error;
+    int failures;
+    int attempts;
+    bool made;
+  };
+  for (const run expected : {run{ERROR_INVALID_WINDOW_HANDLE, 5, 6, true},
+                             run{ERROR_INVALID_WINDOW_HANDLE, 6, 6, false}, run{ERROR_ACCESS_DENIED, 3, 1, false}}) {
+    int attempts = 0;
+    const bool made = retry_wine_refusal(
+        "retry-test", "make a window",
+        [&] {
+          SetLastError(expected.error);
+          return ++attempts > expected.failures;
+        },
+        [](DWORD error) { return error == ERROR_INVALID_WINDOW_HANDLE; });
+    const DWORD left = GetLastError();
+    EXPECT_EQ(attempts, expected.attempts) << expected.error << " " << expected.failures;
+    EXPECT_EQ(made, expected.made) << expected.error << " " << expected.failures;
+    if (!made) {
+      EXPECT_EQ(left, expected.error);
+    }
+  }
 }

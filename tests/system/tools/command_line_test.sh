@@ -74,6 +74,9 @@ if [ -z "$bin" ]; then
   expect_bad "bad value for CHANNEL: chirpline" "$t/irc-peers" start "$work/irc" chirpline
   expect_bad "stop needs DIR" "$t/irc-peers" stop
   expect_bad "no peers were started there" "$t/irc-peers" restart "$work/irc"
+  expect_help "$t/wine-desktop" --help
+  expect_bad "unknown command 'frob'" "$t/wine-desktop" frob
+  expect_bad "stop needs one argument" "$t/wine-desktop" stop
   expect_help "$t/setup" --help
   expect_bad "takes no arguments, got x" "$t/setup" x
   expect_help "$t/screenshot-prefs" --help
