@@ -37,6 +37,15 @@ public:
   void rethrow_pending() {
     if (pending_) std::rethrow_exception(std::exchange(pending_, nullptr));
   }
+  // Runs a platform call of ours that makes the window send notifications at
+  // once; a failure while they were handled is raised once it has returned.
+  template <typename Call> void own_platform_call(Call call) {
+    {
+      const own_call marked(*this);
+      call();
+    }
+    rethrow_pending();
+  }
 
 private:
   std::exception_ptr pending_;

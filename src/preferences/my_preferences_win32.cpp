@@ -8,7 +8,7 @@ service_ptr_t<page_state_listener> own_reference(page_state_listener* listener) 
 } // namespace
 
 CMyPreferences::CMyPreferences(page_state_listener* state_listener)
-    : listener(own_reference(state_listener)), logic_(window_, *listener.get()) {}
+    : listener(own_reference(state_listener)), logic_(window_.controls(), *listener.get()) {}
 
 bool CMyPreferences::query_class(service_base*& out_ref, const guid& class_guid) {
   if (class_guid != preferences_page_instance_class_guid) return false;

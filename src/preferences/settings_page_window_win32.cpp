@@ -9,24 +9,12 @@
 // The module this code is linked into: the dialog template travels with it.
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "the platform's UTF-16 units");
-
 namespace {
 
 // The dialog is created with creation parameter 0, so its first message
 // cannot carry the object: the object waits here, seen by its own thread
 // only, until that message takes it.
 thread_local settings_page_window* t_being_created = nullptr;
-
-// A platform call of ours that makes the window send notifications at once: a
-// failure while they were handled is raised once the call has returned.
-template <typename Call> void own_platform_call(deferred_failure& failures, Call call) {
-  {
-    const deferred_failure::own_call marked(failures);
-    call();
-  }
-  failures.rethrow_pending();
-}
 
 // A failure of a message the host's loop delivered (a user's click) has no
 // call of ours to travel with: the user hears of it on the console.
@@ -113,27 +101,4 @@ INT_PTR settings_page_window::on_message(UINT message, WPARAM wparam) {
   // was handled.
   if (window_ != nullptr) SetWindowLongPtrW(window_, DWLP_MSGRESULT, 0);
   return TRUE;
-}
-
-void settings_page_window::set_item_text(int id, const char16_t* text) {
-  own_platform_call(failures_, [&] { SetDlgItemTextW(window_, id, reinterpret_cast<const wchar_t*>(text)); });
-}
-
-void settings_page_window::check_button(int id, std::uint32_t state) {
-  own_platform_call(failures_, [&] { CheckDlgButton(window_, id, state); });
-}
-
-std::uint32_t settings_page_window::is_button_checked(int id) { return IsDlgButtonChecked(window_, id); }
-
-void* settings_page_window::find_item(int id) { return GetDlgItem(window_, id); }
-
-std::uint32_t settings_page_window::item_text_length(void* item) {
-  const int length = GetWindowTextLengthW(static_cast<HWND>(item));
-  return length > 0 ? static_cast<std::uint32_t>(length) : 0;
-}
-
-std::uint32_t settings_page_window::read_item_text(void* item, char16_t* buffer, std::uint32_t capacity) {
-  const int read =
-      GetWindowTextW(static_cast<HWND>(item), reinterpret_cast<wchar_t*>(buffer), static_cast<int>(capacity));
-  return read > 0 ? static_cast<std::uint32_t>(read) : 0;
 }

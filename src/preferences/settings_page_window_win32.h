@@ -1,16 +1,16 @@
 // The settings page's dialog window, from template IDD_SETTINGS_PAGE: it owns
 // the window, hands each notification of the check box and the pattern field
-// to the page's logic, and answers the logic's control operations with the
-// window's items. No exception crosses its dialog procedure.
+// to the page's logic, and lends the logic the window's items as its
+// controls. No exception crosses its dialog procedure.
 #pragma once
 #include "preferences/deferred_failure.h"
-#include "preferences/dialog_controls.h"
+#include "preferences/dialog_item_controls_win32.h"
 
 #include <windows.h>
 
 class preferences_dialog_logic;
 
-class settings_page_window final : public dialog_controls {
+class settings_page_window final {
 public:
   settings_page_window() = default;
   settings_page_window(const settings_page_window&) = delete;
@@ -27,13 +27,8 @@ public:
   // Null until the first message arrives and again once the window is gone.
   HWND hwnd() const noexcept { return window_; }
 
-  bool window_exists() override { return window_ != nullptr; }
-  void set_item_text(int id, const char16_t* text) override;
-  void check_button(int id, std::uint32_t state) override;
-  std::uint32_t is_button_checked(int id) override;
-  void* find_item(int id) override;
-  std::uint32_t item_text_length(void* item) override;
-  std::uint32_t read_item_text(void* item, char16_t* buffer, std::uint32_t capacity) override;
+  // The window's items, for the logic; they see the window come and go.
+  dialog_controls& controls() noexcept { return controls_; }
 
 private:
   static INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -42,4 +37,5 @@ private:
   HWND window_ = nullptr;
   preferences_dialog_logic* logic_ = nullptr;
   deferred_failure failures_;
+  dialog_item_controls controls_{window_, failures_};
 };
