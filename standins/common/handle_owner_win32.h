@@ -32,6 +32,9 @@ private:
 
 // A kernel object: a section or an event.
 using owned_handle = handle_owner<HANDLE, &CloseHandle>;
+// A search of a folder: FindFirstFileW's "none" is INVALID_HANDLE_VALUE, so
+// give the owner nullptr instead.
+using owned_search = handle_owner<HANDLE, &FindClose>;
 // A mapped view of a section.
 using owned_view = handle_owner<void*, &UnmapViewOfFile>;
 // A loaded library.

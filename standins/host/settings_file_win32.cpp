@@ -1,4 +1,5 @@
 #include "settings_file_win32.h"
+#include "handle_owner_win32.h"
 #include "text_win32.h"
 
 #include <cstdio>
@@ -48,11 +49,9 @@ bool set_aside(const std::wstring& path, std::wstring& aside) {
 }
 
 bool process_alive(DWORD id) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED; // someone's, and there
-  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-  CloseHandle(process);
-  return running;
+  const owned_handle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+  if (!process) return GetLastError() == ERROR_ACCESS_DENIED; // someone's, and there
+  return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
 // A run killed while saving leaves its FILE.saving-<process id> behind. Those
@@ -63,8 +62,10 @@ void remove_stale_temporaries(const std::wstring& path) {
   const std::wstring folder = path.substr(0, folder_end);
   const std::wstring stem = path.substr(folder_end) + L".saving-";
   WIN32_FIND_DATAW found;
-  HANDLE walk = FindFirstFileW((path + L".saving-*").c_str(), &found);
-  if (walk == INVALID_HANDLE_VALUE) return;
+  const HANDLE first = FindFirstFileW((path + L".saving-*").c_str(), &found);
+  if (first == INVALID_HANDLE_VALUE) return;
+  // The names below allocate: the search is closed however the walk ends.
+  const owned_search walk(first);
   do {
     const std::wstring name = found.cFileName;
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name.size() <= stem.size() ||
@@ -78,8 +79,7 @@ void remove_stale_temporaries(const std::wstring& path) {
     }
     if (!digits || id > 0xFFFFFFFFull || process_alive(static_cast<DWORD>(id))) continue;
     DeleteFileW((folder + name).c_str());
-  } while (FindNextFileW(walk, &found));
-  FindClose(walk);
+  } while (FindNextFileW(walk.get(), &found));
 }
 
 } // namespace
