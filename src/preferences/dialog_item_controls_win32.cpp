@@ -4,16 +4,16 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "the platform's UTF-16 units"
 
 // Setting a control's text or state makes it notify the page at once.
 void dialog_item_controls::set_item_text(int id, const char16_t* text) {
-  failures_.own_platform_call([&] { SetDlgItemTextW(window_, id, reinterpret_cast<const wchar_t*>(text)); });
+  failures_.own_platform_call([&] { SetDlgItemTextW(window_.get(), id, reinterpret_cast<const wchar_t*>(text)); });
 }
 
 void dialog_item_controls::check_button(int id, std::uint32_t state) {
-  failures_.own_platform_call([&] { CheckDlgButton(window_, id, state); });
+  failures_.own_platform_call([&] { CheckDlgButton(window_.get(), id, state); });
 }
 
-std::uint32_t dialog_item_controls::is_button_checked(int id) { return IsDlgButtonChecked(window_, id); }
+std::uint32_t dialog_item_controls::is_button_checked(int id) { return IsDlgButtonChecked(window_.get(), id); }
 
-void* dialog_item_controls::find_item(int id) { return GetDlgItem(window_, id); }
+void* dialog_item_controls::find_item(int id) { return GetDlgItem(window_.get(), id); }
 
 std::uint32_t dialog_item_controls::item_text_length(void* item) {
   const int length = GetWindowTextLengthW(static_cast<HWND>(item));

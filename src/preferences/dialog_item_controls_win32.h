@@ -3,16 +3,17 @@
 #pragma once
 #include "preferences/deferred_failure.h"
 #include "preferences/dialog_controls.h"
+#include "support/unique_handle_win32.h"
 
 #include <windows.h>
 
 class dialog_item_controls final : public dialog_controls {
 public:
   // Both belong to the page's window and outlive these controls.
-  dialog_item_controls(const HWND& window, deferred_failure& failures) noexcept
+  dialog_item_controls(const unique_window& window, deferred_failure& failures) noexcept
       : window_(window), failures_(failures) {}
 
-  bool window_exists() override { return window_ != nullptr; }
+  bool window_exists() override { return static_cast<bool>(window_); }
   void set_item_text(int id, const char16_t* text) override;
   void check_button(int id, std::uint32_t state) override;
   std::uint32_t is_button_checked(int id) override;
@@ -21,6 +22,6 @@ public:
   std::uint32_t read_item_text(void* item, char16_t* buffer, std::uint32_t capacity) override;
 
 private:
-  const HWND& window_;
+  const unique_window& window_;
   deferred_failure& failures_;
 };

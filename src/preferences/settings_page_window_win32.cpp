@@ -34,10 +34,9 @@ void report_stray(std::exception_ptr failure) noexcept {
 } // namespace
 
 settings_page_window::~settings_page_window() {
-  // The logic goes with the page that holds this window: the last messages
-  // must not reach it.
+  // The logic goes with the page that holds this window: the last messages,
+  // sent while window_ destroys a window the host left, must not reach it.
   logic_ = nullptr;
-  if (window_ != nullptr) DestroyWindow(window_);
 }
 
 void settings_page_window::create(HWND parent, preferences_dialog_logic& logic) {
@@ -55,7 +54,7 @@ void settings_page_window::create(HWND parent, preferences_dialog_logic& logic) 
   t_being_created = outer;
   if (failures_.has_pending()) {
     // Filling the controls failed: the half-made page goes, the cause travels on.
-    if (window != nullptr) DestroyWindow(window);
+    window_.reset();
     failures_.rethrow_pending();
   }
   if (window == nullptr) {
@@ -71,11 +70,11 @@ INT_PTR CALLBACK settings_page_window::dialog_procedure(HWND window, UINT messag
   if (self == nullptr) {
     self = std::exchange(t_being_created, nullptr);
     if (self == nullptr) return FALSE;
-    self->window_ = window;
+    self->window_.reset(window);
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
   }
   if (message == WM_NCDESTROY) {
-    self->window_ = nullptr; // the window's last message
+    self->window_.release(); // the window's last message: it is gone
     return FALSE;
   }
   return self->on_message(message, wparam);
@@ -99,6 +98,6 @@ INT_PTR settings_page_window::on_message(UINT message, WPARAM wparam) {
   if (message == WM_INITDIALOG) return answer;
   // A notification's answer is the dialog's message result, 0; TRUE says it
   // was handled.
-  if (window_ != nullptr) SetWindowLongPtrW(window_, DWLP_MSGRESULT, 0);
+  if (window_) SetWindowLongPtrW(window_.get(), DWLP_MSGRESULT, 0);
   return TRUE;
 }

@@ -5,6 +5,7 @@
 #pragma once
 #include "preferences/deferred_failure.h"
 #include "preferences/dialog_item_controls_win32.h"
+#include "support/unique_handle_win32.h"
 
 #include <windows.h>
 
@@ -25,7 +26,7 @@ public:
   // no filled window came into being.
   void create(HWND parent, preferences_dialog_logic& logic);
   // Null until the first message arrives and again once the window is gone.
-  HWND hwnd() const noexcept { return window_; }
+  HWND hwnd() const noexcept { return window_.get(); }
 
   // The window's items, for the logic; they see the window come and go.
   dialog_controls& controls() noexcept { return controls_; }
@@ -34,8 +35,9 @@ private:
   static INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   INT_PTR on_message(UINT message, WPARAM wparam);
 
-  HWND window_ = nullptr;
   preferences_dialog_logic* logic_ = nullptr;
   deferred_failure failures_;
   dialog_item_controls controls_{window_, failures_};
+  // Last, so that a window the host left is destroyed while the rest is whole.
+  unique_window window_;
 };
