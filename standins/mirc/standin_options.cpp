@@ -127,6 +127,7 @@ void print_standin_help() {
 }
 
 int parse_standin_options(int argc, wchar_t** argv, standin_options& options) {
+  bool weighted = false;
   for (int i = 1; i < argc; ++i) {
     const std::wstring a = argv[i];
     if (a == L"--help" || a == L"-h" || a == L"/?") {
@@ -162,7 +163,7 @@ int parse_standin_options(int argc, wchar_t** argv, standin_options& options) {
     else if (a == L"--chaos")
       ok = options.chaos = parse_number(value, options.chaos_seed);
     else if (a == L"--chaos-weights")
-      ok = parse_weights(value, options.chaos_weights);
+      ok = weighted = parse_weights(value, options.chaos_weights);
     else if (a == L"--count")
       ok = parse_number(value, options.count);
     else if (a == L"--irc")
@@ -189,6 +190,10 @@ int parse_standin_options(int argc, wchar_t** argv, standin_options& options) {
       std::fprintf(stderr, "mirc-standin: bad value for %ls: %ls\n", a.c_str(), value);
       return 2;
     }
+  }
+  if (weighted && !options.chaos) {
+    std::fprintf(stderr, "mirc-standin: --chaos-weights needs --chaos SEED\n");
+    return 2;
   }
   const bool irc = !options.session.host.empty(), nick = !options.session.nick.empty(),
              channel = !options.session.channel.empty();

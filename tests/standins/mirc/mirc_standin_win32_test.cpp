@@ -113,6 +113,9 @@ TEST(StandinCommandLine, BadOptionsAreNamedAndRefused) {
     EXPECT_EQ(bad.exit_code, 2u) << bad.err;
     EXPECT_NE(bad.err.find("bad value for --count"), std::string::npos) << bad.err;
   }
+  const auto weights_alone = run_program(L"mirc-standin.exe", L"--chaos-weights 1,1,1,1");
+  EXPECT_EQ(weights_alone.exit_code, 2u);
+  EXPECT_NE(weights_alone.err.find("--chaos-weights needs --chaos SEED"), std::string::npos) << weights_alone.err;
   const auto help = run_program(L"mirc-standin.exe", L"--help");
   EXPECT_EQ(help.exit_code, 0u);
   EXPECT_NE(help.out.find("--trace FILE"), std::string::npos);
