@@ -1,12 +1,11 @@
 // mIRC's shared-memory command interface (Win32 only): the command goes into
 // a named 4096-byte section as UTF-16, then message 1224 tells the first child
 // of the "MDIClient" window of the first mIRC window to run it from there.
-#include "announcer/late_blocks.h"
 #include "announcer/mirc_command.h"
 #include "announcer/mirc_delivery.h"
 #include "announcer/mirc_interface.h"
+#include "announcer/mirc_reply.h"
 #include "runtime/console.h"
-#include "support/exception_win32.h"
 #include "support/pfc/string8.h"
 #include "support/unique_handle_win32.h"
 #include "support/utf8_convert.h"
@@ -27,30 +26,6 @@ static_assert(mirc_interface::command_message == WM_USER + 200, "mIRC's command 
 constexpr WPARAM mirc_command_method =
     mirc_interface::method_as_typed | mirc_interface::method_flood_protection | mirc_interface::method_unicode;
 
-// "Error: " + what + ": " + the system's text for code (as exception_win32
-// words it, leaving the thread's last error alone) + " (system error N)".
-void report_platform_failure(const char* what, DWORD code) {
-  const exception_win32 failure(code);
-  char digits[64];
-  pfc::string8 message(what);
-  message.append_text(": ", pfc::infinite_length);
-  message.append_text(failure.what(), pfc::infinite_length);
-  message.append_text(" (system error ", pfc::infinite_length);
-  message.append_text(pfc::format_decimal(digits, code), pfc::infinite_length);
-  message.append_text(")", pfc::infinite_length);
-  console_error(message.text_ptr());
-}
-
-// The line after a command mIRC has run. From there on the host must not hear
-// of a failure, for the track was announced: the line is a finished text that
-// needs no memory of ours, and whatever a console raises is dropped.
-void report_delivered() noexcept {
-  try {
-    console_print("Chirpline: Successful");
-  } catch (...) {
-  }
-}
-
 // "mIRC" for 0, "mIRC1" to "mIRC9" for 1 to 9, in both encodings.
 struct block_name {
   explicit block_name(unsigned index) noexcept {
@@ -68,14 +43,17 @@ struct block_name {
 
 // Creates the block "mIRC", or, when some other program holds it already, the
 // first of "mIRC1" to "mIRC9" that does not exist yet: writing into a block we
-// did not create would clobber that program's command.
+// did not create would clobber that program's command. A name we may not
+// open (a block an administrator's program made) is just as taken. None of
+// the names is ours here: a late block of ours is gone before a new one is
+// made.
 unique_handle create_block(unsigned& index) {
   for (unsigned i = 0; i < mirc_interface::block_names; ++i) {
     const block_name name(i);
-    HANDLE handle =
-        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, mirc_interface::block_size, name.wide);
+    unique_handle section(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, mirc_interface::block_size, name.wide));
     const DWORD error = GetLastError();
-    unique_handle section(handle);
+    if (!section && error == ERROR_ACCESS_DENIED) continue;
     if (!section) {
       pfc::string8 what("cannot create the shared block ");
       what.append_text(name.text, pfc::infinite_length);
@@ -86,7 +64,7 @@ unique_handle create_block(unsigned& index) {
     index = i;
     return section;
   }
-  console_error("the shared blocks mIRC and mIRC1 to mIRC9 are all in use; track not announced");
+  console_error("the shared blocks mIRC and mIRC1 to mIRC9 are all held by other programs; track not announced");
   return {};
 }
 
@@ -120,15 +98,47 @@ bool is_mirc_window(HWND window) {
   return length != 0 && mirc_class_name_matches(class_name, length);
 }
 
-// The blocks of deliveries mIRC did not answer in time, closed once it has
-// answered a later one and at the latest when the component unloads.
-late_blocks_t<unique_handle> late_blocks;
+// A block whose message mIRC did not answer in time, and the window that
+// message went to: the one to ask whether mIRC has caught up.
+struct late_message {
+  unique_handle section;
+  HWND target = nullptr;
+  explicit operator bool() const noexcept { return static_cast<bool>(section); }
+};
+
+// Held until mIRC has answered a later message, at the latest until the
+// component unloads.
+late_block_t<late_message> late;
+
+// WM_NULL needs no block and does nothing, yet mIRC answers it only after
+// every message sent before it. A window that is gone has dropped whatever
+// was queued for it.
+bool mirc_caught_up(const late_message& held) noexcept {
+  DWORD_PTR ignored = 0;
+  if (SendMessageTimeoutW(held.target, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, mirc_catch_up_timeout_ms,
+                          &ignored) != 0)
+    return true;
+  return GetLastError() == ERROR_INVALID_WINDOW_HANDLE;
+}
+
+mirc_reply send_command(HWND target, unsigned block_index) noexcept {
+  DWORD_PTR answer = 0;
+  const ULONGLONG sent_at = GetTickCount64();
+  if (SendMessageTimeoutW(target, mirc_interface::command_message, mirc_command_method, block_index,
+                          SMTO_BLOCK | SMTO_ABORTIFHUNG, mirc_answer_timeout_ms, &answer) != 0)
+    return {mirc_reply::kind::answered, answer, 0};
+  const DWORD error = GetLastError();
+  if (error != ERROR_TIMEOUT && error != 0) return {mirc_reply::kind::failed, 0, error};
+  // The platform gives up on a window it already knows to be hung without
+  // waiting, with the same error as a wait that ran out: only the time tells
+  // the two apart.
+  if (GetTickCount64() - sent_at < mirc_answer_timeout_ms / 2) return {mirc_reply::kind::hung, 0, 0};
+  return {mirc_reply::kind::timed_out, 0, 0};
+}
 
 // Sends the command message to the first child of mirc_window's MDIClient and
-// says what mIRC made of it. mIRC's answer, or its absence, reaches
-// late_blocks before any line is built, so that a console raising cannot
-// close a block mIRC may still read.
-void hand_over(HWND mirc_window, unsigned block_index) {
+// says what mIRC made of it.
+void hand_over(HWND mirc_window, unique_handle& section, unsigned block_index) {
   HWND mdi_client = FindWindowExW(mirc_window, nullptr, L"MDIClient", nullptr);
   if (mdi_client == nullptr) {
     console_error("the mIRC window has no MDIClient window; track not announced");
@@ -139,42 +149,17 @@ void hand_over(HWND mirc_window, unsigned block_index) {
     console_error("mIRC's MDIClient window has no child window; track not announced");
     return;
   }
-  DWORD_PTR answer = 0;
-  const ULONGLONG sent_at = GetTickCount64();
-  if (SendMessageTimeoutW(target, mirc_interface::command_message, mirc_command_method, block_index,
-                          SMTO_BLOCK | SMTO_ABORTIFHUNG, mirc_answer_timeout_ms, &answer) == 0) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_TIMEOUT || error == 0) {
-      // The platform gives up on a window it already knows to be hung without
-      // waiting, with the same error as a wait that ran out: only the time
-      // tells the two apart.
-      if (GetTickCount64() - sent_at < mirc_answer_timeout_ms / 2) {
-        console_error("mIRC is not responding; track not announced");
-        return;
-      }
-      late_blocks.outcome(mirc_outcome::timed_out);
-      char digits[64];
-      pfc::string8 message("mIRC did not answer within ");
-      message.append_text(pfc::format_decimal(digits, mirc_answer_timeout_ms), pfc::infinite_length);
-      message.append_text(" ms; the command stays in its shared block should mIRC run it late", pfc::infinite_length);
-      console_error(message.text_ptr());
-      return;
-    }
-    report_platform_failure("sending the command to mIRC failed", error);
-    return;
-  }
-  late_blocks.outcome(answer == 0 ? mirc_outcome::refused : mirc_outcome::ran);
-  // A 0 may also follow a command that ran in part (a script error), so it
-  // is reported, never sent again: a second send could announce twice.
-  if (answer == 0)
-    console_error("mIRC refused the command (its SendMessage interface may be off); track not announced");
-  else
-    report_delivered();
+  const mirc_reply reply = send_command(target, block_index);
+  settle_reply(late, late_message{std::move(section), target}, reply);
 }
 
 } // namespace
 
 void deliver_command(const char* command_text) {
+  if (!late.caught_up(mirc_caught_up)) {
+    console_error("mIRC is still busy with an earlier command; track not announced");
+    return;
+  }
   unsigned block_index = 0;
   unique_handle section = create_block(block_index);
   if (!section) return;
@@ -184,9 +169,10 @@ void deliver_command(const char* command_text) {
   {
     const unique_view view(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
     if (!view) {
+      const DWORD error = GetLastError();
       pfc::string8 what("cannot map the shared block ");
       what.append_text(block_name(block_index).text, pfc::infinite_length);
-      report_platform_failure(what.text_ptr(), GetLastError());
+      report_platform_failure(what.text_ptr(), error);
       return;
     }
     // The view starts on a page boundary, so it is aligned for UTF-16 units.
@@ -199,19 +185,14 @@ void deliver_command(const char* command_text) {
     console_info(message.text_ptr());
   }
 
-  late_blocks.made(block_index, std::move(section));
-  // However the walk ends without mIRC's answer or its time running out, an
-  // exception included, mIRC never got this block's message.
-  const struct close_unless_sent {
-    ~close_unless_sent() { late_blocks.outcome(mirc_outcome::not_sent); }
-  } unsent_block;
-
+  // The section closes on every way out but one: a late message hands it to
+  // `late` (mIRC may still read it).
   bool found = false;
   for_each_desktop_window([&](HWND window) {
     if (!is_mirc_window(window)) return true;
     found = true;
     console_info("found mirc window");
-    hand_over(window, block_index);
+    hand_over(window, section, block_index);
     return false; // only the first mIRC gets the command
   });
   if (!found) console_error("no mIRC window found; track not announced");

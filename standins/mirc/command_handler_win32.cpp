@@ -26,12 +26,19 @@ std::string method_refusal(unsigned long method) {
 
 command_handler::fate command_handler::draw_fate() {
   if (!options_.chaos) return fate::ran;
+  if (streak_left_ != 0) {
+    --streak_left_;
+    return fate::late;
+  }
   const unsigned long* weight = options_.chaos_weights;
-  unsigned long pick = chaos_random_() % (weight[0] + weight[1] + weight[2] + weight[3]);
+  unsigned long pick = chaos_random_() % (weight[0] + weight[1] + weight[2] + weight[3] + weight[4]);
   int drawn = 0;
   while (pick >= weight[drawn])
     pick -= weight[drawn++];
-  return static_cast<fate>(drawn);
+  if (static_cast<fate>(drawn) != fate::streak) return static_cast<fate>(drawn);
+  // A mIRC busy for a while: this message and the next 1 to 4 all run late.
+  streak_left_ = 1 + chaos_random_() % 4;
+  return fate::late;
 }
 
 void command_handler::hang_if_asked() {

@@ -24,7 +24,7 @@ public:
   LRESULT refuse_message(UINT message);
 
 private:
-  enum class fate { ran, refused, late, quit };
+  enum class fate { ran, refused, late, quit, streak };
   fate draw_fate();
   void hang_if_asked();
   void run_on_irc(const std::string& text, unsigned long method);
@@ -34,5 +34,6 @@ private:
   irc_session* session_;
   unsigned long handled_ = 0;
   unsigned long recorded_ = 0;
+  unsigned long streak_left_ = 0; // late messages still to come in a slow streak
   std::mt19937 chaos_random_;
 };

@@ -36,19 +36,21 @@ bool parse_address(const wchar_t* text, irc_settings& out) {
   return !out.host.empty();
 }
 
-// --chaos-weights: four whole numbers, "RAN,REFUSED,LATE,QUIT", not all 0.
-bool parse_weights(const wchar_t* text, unsigned long (&out)[4]) {
+// --chaos-weights: four or five whole numbers, "RAN,REFUSED,LATE,QUIT[,STREAK]",
+// not all 0; STREAK is 0 when left out.
+bool parse_weights(const wchar_t* text, unsigned long (&out)[5]) {
   unsigned long sum = 0;
-  for (int i = 0; i < 4; ++i) {
+  out[4] = 0;
+  for (int i = 0;; ++i) {
     const wchar_t* end = text;
     while (*end >= L'0' && *end <= L'9')
       ++end;
-    if (end == text || end - text > 6 || *end != (i == 3 ? L'\0' : L',')) return false;
+    if (i == 5 || end == text || end - text > 6 || (*end != L',' && *end != L'\0')) return false;
     out[i] = std::wcstoul(text, nullptr, 10);
     sum += out[i];
+    if (*end == L'\0') return i >= 3 && sum != 0;
     text = end + 1;
   }
-  return sum != 0;
 }
 
 bool takes_value(const std::wstring& a) {
@@ -64,7 +66,7 @@ bool takes_value(const std::wstring& a) {
 
 void print_standin_help() {
   std::printf("usage: mirc-standin [--out FILE] [--trace FILE] [--class NAME] [--hang-ms N] [--count N]\n"
-              "                    [--hang-count N] [--refuse-all] [--chaos SEED [--chaos-weights R,F,L,Q]]\n"
+              "                    [--hang-count N] [--refuse-all] [--chaos SEED [--chaos-weights R,F,L,Q[,S]]]\n"
               "                    [--ready-file PATH] [--shape full|no-mdiclient|empty-mdiclient]\n"
               "                    [--irc HOST:PORT --nick NICK --channel #CHAN [--log FILE]\n"
               "                     [--flood-burst N] [--flood-interval-ms N] [--retry-ms N] [--retry-max-ms N]]\n"
@@ -92,9 +94,10 @@ void print_standin_help() {
               "  --count N          exit after N commands\n"
               "  --chaos SEED       give each message a fate drawn from SEED: run it (R), refuse it\n"
               "                     and answer 0 (F), run it late, 3500 ms into the handler (L), or\n"
-              "                     quit at once, running nothing (Q); the trace line says which\n"
-              "                     (ran, refused: chaos, ran late, quit) and ends \" text=COMMAND\"\n"
-              "  --chaos-weights R,F,L,Q  the fates' relative weights (default 91,4,2,3)\n"
+              "                     quit at once, running nothing (Q), or run it and the next 1 to 4\n"
+              "                     late (S, a slow streak); the trace line says which (ran,\n"
+              "                     refused: chaos, ran late, quit) and ends \" text=COMMAND\"\n"
+              "  --chaos-weights R,F,L,Q[,S]  the fates' relative weights (default 91,4,2,3,0)\n"
               "  --ready-file PATH  write PATH (holding the process id) once the windows exist\n"
               "  --shape S          full (default); no-mdiclient: no MDIClient child;\n"
               "                     empty-mdiclient: an MDIClient with no child inside\n"

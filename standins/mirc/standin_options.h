@@ -15,10 +15,10 @@ struct standin_options {
   bool interface_off = false;
   unsigned long count = 0; // 0: run until closed
   // --chaos: each message's fate drawn from this seed by the weights of
-  // ran, refused, ran late, quit.
+  // ran, refused, ran late, quit, and a streak of late ones.
   bool chaos = false;
   unsigned long chaos_seed = 0;
-  unsigned long chaos_weights[4] = {91, 4, 2, 3};
+  unsigned long chaos_weights[5] = {91, 4, 2, 3, 0};
   std::wstring shape = L"full";
   std::wstring log_path;
   irc_settings session; // no host: no IRC connection

@@ -24,6 +24,7 @@ const std::string success_line = "Chirpline: Successful";
 const std::string no_window_line = "Error: no mIRC window found; track not announced";
 const std::string late_line =
     "Error: mIRC did not answer within 3000 ms; the command stays in its shared block should mIRC run it late";
+const std::string busy_line = "Error: mIRC is still busy with an earlier command; track not announced";
 
 class MircDelivery : public testing::Test {
 protected:
@@ -173,8 +174,8 @@ TEST_F(MircDelivery, ARefusalIsAnErrorAndNothingIsSentAgain) {
   play("Refused", "R");
   EXPECT_EQ(host.lines(), (std::vector<std::string>{
                               "Chirpline: Refused - R", found_line,
-                              "Error: mIRC refused the command (its SendMessage interface may be off); track not "
-                              "announced"}));
+                              "Error: mIRC refused the command (its SendMessage interface may be off, or Corvane "
+                              "runs as administrator and mIRC does not); track not announced"}));
   EXPECT_EQ(mirc.trace(), std::vector<std::string>{"1224 method=13 block=0 refused: the SendMessage interface is off"});
   expect_no_block_left();
 }
@@ -226,9 +227,11 @@ TEST_F(MircDelivery, BlockNamesRunUpToMirc9ThenNothingIsSent) {
   busy.push_back(std::make_unique<held_block>(L"mIRC9"));
   deliver_command("/me is playing: nowhere");
   EXPECT_EQ(mirc.received().size(), 1u);
-  EXPECT_EQ(host.lines(), (std::vector<std::string>{
-                              found_line, success_line,
-                              "Error: the shared blocks mIRC and mIRC1 to mIRC9 are all in use; track not announced"}));
+  EXPECT_EQ(host.lines(),
+            (std::vector<std::string>{
+                found_line, success_line,
+                "Error: the shared blocks mIRC and mIRC1 to mIRC9 are all held by other programs; track not "
+                "announced"}));
   for (const auto& b : busy)
     EXPECT_EQ(b->text(), "/echo someone else's command");
 }
@@ -257,11 +260,12 @@ long long milliseconds_taken(const std::function<void()>& action) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The player waits for a hung mIRC once, for the bound. The platform calls a
-// window hung once its thread has not asked for messages for five seconds;
-// from then on (here: the next track, a little later) it fails at once. Each
-// track gets the line of its own situation. The first block stays, as mIRC may
-// still read it, until a later delivery is answered.
+// The player waits for a hung mIRC once, for the bound; while that message is
+// unanswered the next track only asks whether mIRC has caught up, and the
+// platform, which calls a window hung once its thread has not asked for
+// messages for five seconds, answers that at once. The first block stays, as
+// mIRC may still read it, until a mIRC answers: here a new one, after the
+// hung one is gone.
 TEST_F(MircDelivery, AHungMircIsWaitedForOnceThenFailsAtOnce) {
   {
     mirc_standin mirc(L"--hang-ms 30000");
@@ -272,20 +276,18 @@ TEST_F(MircDelivery, AHungMircIsWaitedForOnceThenFailsAtOnce) {
     EXPECT_LT(first, 3000 + 10000) << "well short of the stand-in's hang, with room for a loaded machine";
     EXPECT_LT(second, 1000);
   }
-  EXPECT_EQ(host.lines(),
-            (std::vector<std::string>{"Chirpline: Hung - X", found_line, late_line, "Chirpline: Still hung - Y",
-                                      found_line, "Error: mIRC is not responding; track not announced"}));
+  EXPECT_EQ(host.lines(), (std::vector<std::string>{"Chirpline: Hung - X", found_line, late_line,
+                                                    "Chirpline: Still hung - Y", busy_line}));
   EXPECT_TRUE(shared_block_exists(L"mIRC"));
-  EXPECT_FALSE(shared_block_exists(L"mIRC1"));
   mirc_standin recovered;
   play("Recovered", "Z");
-  EXPECT_EQ(recovered.trace(), std::vector<std::string>{"1224 method=13 block=1 ran"});
+  EXPECT_EQ(recovered.trace(), std::vector<std::string>{"1224 method=13 block=0 ran"});
   expect_no_block_left();
 }
 
 // A mIRC already inside its handler when the player gives up reads the block
 // later: it must find the late track's own command there, run it once, and
-// the next track must come once, through the next free name.
+// the next track, sent once mIRC has caught up, must come once.
 TEST_F(MircDelivery, ALateMircRunsTheLateCommandOnceAndTheNextOneOnce) {
   mirc_standin mirc(L"--hang-ms 4500 --hang-count 1");
   play("Late", "L");
@@ -295,7 +297,7 @@ TEST_F(MircDelivery, ALateMircRunsTheLateCommandOnceAndTheNextOneOnce) {
   EXPECT_TRUE(shared_block_exists(L"mIRC"));
   play("Next", "N");
   EXPECT_EQ(mirc.received(), (std::vector<std::string>{"/me is playing: Late - L", "/me is playing: Next - N"}));
-  EXPECT_EQ(mirc.trace(), (std::vector<std::string>{"1224 method=13 block=0 ran", "1224 method=13 block=1 ran"}));
+  EXPECT_EQ(mirc.trace(), (std::vector<std::string>{"1224 method=13 block=0 ran", "1224 method=13 block=0 ran"}));
   EXPECT_EQ(host.lines(), (std::vector<std::string>{"Chirpline: Late - L", found_line, late_line, "Chirpline: Next - N",
                                                     found_line, success_line}));
   expect_no_block_left();
@@ -420,6 +422,131 @@ TEST(ComponentPlayback, CompilerLookupFailuresCrossTheLibraryToTheHost) {
   }
   registry.remove_all(titleformat_compiler_class_guid);
   EXPECT_EQ(compiler->reference_count(), 1);
+}
+
+// --- stalls and refusals through the real component ---
+
+// The real DLL with a console that keeps its lines; tracks played one by one.
+class BinaryDelivery : public testing::Test {
+protected:
+  BinaryDelivery() {
+    registry.add(console_class_guid, console.get());
+    registry.add(titleformat_compiler_class_guid, compiler.get());
+    component = std::make_unique<loaded_component>(program_folder() + L"cor_chirpline.dll", registry);
+    component->set_services_ready(true);
+    services = component->services(play_callback_static_class_guid);
+  }
+  // The console lines of one track, and how long the player waited for it.
+  std::vector<std::string> play(const std::string& title, long long* took = nullptr) {
+    const std::size_t before = console->lines().size();
+    auto track = announcer_test_host::make_track(title, "B");
+    track->add_ref();
+    auto* callback = static_cast<play_callback*>(static_cast<play_callback_static*>(services.at(0).get()));
+    const long long ms = milliseconds_taken([&] { callback->on_new_track(track.get()); });
+    if (took) *took = ms;
+    return std::vector<std::string>(console->lines().begin() + static_cast<std::ptrdiff_t>(before),
+                                    console->lines().end());
+  }
+  std::string last_line(const std::string& title, long long* took = nullptr) {
+    const auto lines = play(title, took);
+    return lines.empty() ? "<no line>" : lines.back();
+  }
+  static void wait_for(const mirc_standin& mirc, std::size_t commands) {
+    for (int waited = 0; mirc.trace().size() < commands && waited < 400; ++waited)
+      Sleep(50);
+  }
+  static void expect_each_once(const std::vector<std::string>& received) {
+    for (const std::string& command : received)
+      EXPECT_EQ(std::count(received.begin(), received.end(), command), 1) << command;
+  }
+
+  host_registry registry;
+  host_ref<console_stdout> console = make_host_service<console_stdout>(nullptr);
+  host_ref<ledger_service_t<titleformat_compiler_standin>> compiler =
+      make_ledger_service<titleformat_compiler_standin>();
+  std::unique_ptr<loaded_component> component;
+  std::vector<host_ref<service_base>> services;
+};
+
+// Each command keeps mIRC just past the wait. Every track the player sends in
+// that time runs once, late; one that arrives before mIRC has caught up is
+// skipped with its line, never sent into a second name; once mIRC is quick,
+// the next tracks come at once.
+TEST_F(BinaryDelivery, AMircSlowForElevenTracksThenQuickGetsTheNextTracks) {
+  mirc_standin mirc(L"--hang-ms 3150 --hang-count 11");
+  std::size_t sent = 0;
+  for (int i = 1; sent < 11; ++i) {
+    ASSERT_LE(i, 30) << "mIRC was asked to run 11 slow commands";
+    const std::string line = last_line("Slow " + std::to_string(i));
+    if (line == late_line)
+      ++sent;
+    else
+      ASSERT_EQ(line, busy_line) << "track " << i;
+  }
+  wait_for(mirc, 11);
+  for (const char* title : {"Quick 1", "Quick 2"})
+    EXPECT_EQ(play(title),
+              (std::vector<std::string>{std::string("Chirpline: ") + title + " - B", found_line, success_line}));
+  const auto received = mirc.received();
+  EXPECT_EQ(received.size(), 13u);
+  expect_each_once(received);
+  EXPECT_EQ(mirc.trace(), std::vector<std::string>(13, "1224 method=13 block=0 ran"));
+  services.clear();
+  component.reset();
+  EXPECT_FALSE(shared_block_exists(L"mIRC"));
+}
+
+// mIRC stuck for seven seconds inside one command: the player waits once; the
+// track after returns at once with its line and is never sent; the stuck
+// command runs once, and the first track after the stall is announced.
+TEST_F(BinaryDelivery, ASevenSecondStallCostsThePlayerOneWait) {
+  mirc_standin mirc(L"--hang-ms 7000 --hang-count 1");
+  long long first = 0, second = 0;
+  EXPECT_EQ(last_line("Stalled", &first), late_line);
+  EXPECT_EQ(play("Skipped", &second), (std::vector<std::string>{"Chirpline: Skipped - B", busy_line}));
+  EXPECT_GE(first, 2500);
+  EXPECT_LT(second, 1000);
+  wait_for(mirc, 1);
+  EXPECT_EQ(last_line("After"), success_line);
+  EXPECT_EQ(mirc.received(), (std::vector<std::string>{"/me is playing: Stalled - B", "/me is playing: After - B"}));
+}
+
+// A "mIRC" block that another program made under an access list refusing us
+// is a taken name: the command goes through "mIRC1".
+TEST_F(BinaryDelivery, ABlockWeMayNotOpenIsATakenName) {
+  mirc_standin mirc;
+  SECURITY_DESCRIPTOR refuse_all;
+  ACL no_entries;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&refuse_all, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(InitializeAcl(&no_entries, sizeof no_entries, ACL_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&refuse_all, TRUE, &no_entries, FALSE));
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, &refuse_all, FALSE};
+  const std::unique_ptr<void, decltype(&CloseHandle)> guarded(
+      CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, 4096, L"mIRC"), &CloseHandle);
+  ASSERT_NE(guarded.get(), nullptr) << GetLastError();
+  ASSERT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, L"mIRC"), nullptr) << "the access list does not refuse";
+  EXPECT_EQ(last_line("Guarded"), success_line);
+  EXPECT_EQ(mirc.trace(), std::vector<std::string>{"1224 method=13 block=1 ran"});
+  EXPECT_FALSE(shared_block_exists(L"mIRC1"));
+}
+
+// mIRC gone with the message in hand: the send fails, not by time, and says
+// so with the system's code; no block is left and the next mIRC gets the next
+// track.
+TEST_F(BinaryDelivery, ASendThatFailsIsReportedAndLeavesNoBlock) {
+  {
+    mirc_standin mirc(L"--chaos 1 --chaos-weights 0,0,0,1");
+    const auto lines = play("Lost");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2].rfind("Error: sending the command to mIRC failed: ", 0), 0u) << lines[2];
+    EXPECT_NE(lines[2].find("(system error "), std::string::npos) << lines[2];
+    EXPECT_TRUE(mirc.ended_within(10000));
+    EXPECT_TRUE(mirc.received().empty());
+  }
+  EXPECT_FALSE(shared_block_exists(L"mIRC"));
+  mirc_standin next;
+  EXPECT_EQ(last_line("Found"), success_line);
+  EXPECT_EQ(next.received(), std::vector<std::string>{"/me is playing: Found - B"});
 }
 
 } // namespace
