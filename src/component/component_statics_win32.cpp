@@ -20,8 +20,9 @@ play_callback_static_factory_t<play_callback_mirc>
     g_play_callback_factory CHIRPLINE_STATIC_ORDER(static_step_play_callback_factory);
 
 // -- last: the abort-signal hook --
-// Its destructor runs first at unload and puts the previous signal handlers
-// back, so no signal can reach this library's code once it is unmapped.
+// Its destructor runs first of the ordered statics at unload (only statics
+// without a step go before it) and puts the previous signal handlers back, so
+// no signal can reach this library's code once it is unmapped.
 namespace {
 struct abort_signal_hook_guard {
   abort_signal_hook_guard() noexcept { install_abort_signal_hook(); }

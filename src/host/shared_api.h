@@ -1,5 +1,6 @@
 // The host's shared support library (shared.dll): system error wording and a
-// per-thread call stack of texts for crash reports.
+// per-thread call stack of texts for crash reports. The component imports
+// what host/shared.def lists; the stand-in's build exports all of it.
 #pragma once
 #include "host/string_base.h"
 
@@ -12,7 +13,8 @@
 #endif
 
 // Appends the system's message for code (UTF-8, no trailing line break) to
-// out and returns nonzero; returns zero and writes nothing when there is none.
+// out and returns nonzero; returns zero when there is none, and a caller
+// relies on nothing it may have written then (the stand-in writes nothing).
 extern "C" CORVANE_SHARED_API int uFormatSystemErrorMessage(pfc::string_base& out, std::uint32_t code);
 
 // Pushes text on the calling thread's call stack for the object's lifetime.

@@ -1,24 +1,14 @@
 // The real platform behind exception_win32: the thread's last-error value and
 // the host's support library shared.dll, which words system messages and
 // keeps a per-thread call stack for crash reports.
+#include "host/shared_api.h"
 #include "support/win32_error_platform.h"
 
 #include <windows.h>
 
 #include <new>
 
-// Imported from shared.dll.
-extern "C" __declspec(dllimport) int uFormatSystemErrorMessage(pfc::string_base& out, std::uint32_t code);
-
-class __declspec(dllimport) uCallStackTracker {
-public:
-  explicit uCallStackTracker(const char* text);
-  ~uCallStackTracker();
-
-private:
-  std::uint32_t slot_;
-};
-static_assert(sizeof(uCallStackTracker) == 4, "the tracker is one 32-bit field");
+static_assert(sizeof(uCallStackTracker) == 4, "the tracker fits the 4-byte slot exception_win32 keeps for it");
 
 namespace win32_error_platform {
 

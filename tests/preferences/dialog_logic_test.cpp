@@ -107,15 +107,28 @@ TEST_F(DialogLogic, IndeterminateBoxCountsAsUnchecked) {
   EXPECT_EQ(cfg_enabled.value, 0u);
 }
 
+// A host asks for the page's state when told of a change: by the notice the
+// settings already hold what was applied.
 TEST_F(DialogLogic, ApplyStoresBothAndNotifies) {
   logic.init_controls();
   listener.notifications = 0;
   controls.box = 0;
   controls.field = u"";
+  std::uint32_t flags_told = 0;
+  unsigned enabled_told = 1;
+  std::string pattern_told = "not told";
+  listener.on_notice = [&] {
+    flags_told = logic.state_flags();
+    enabled_told = cfg_enabled.value;
+    pattern_told = pattern();
+  };
   logic.apply_changes();
   EXPECT_EQ(cfg_enabled.value, 0u);
   EXPECT_EQ(pattern(), "");
   EXPECT_EQ(listener.notifications, 1);
+  EXPECT_EQ(flags_told, 8u) << "told of the change while the page still differed from the settings";
+  EXPECT_EQ(enabled_told, 0u);
+  EXPECT_EQ(pattern_told, "");
   EXPECT_EQ(logic.state_flags(), 8u);
 }
 

@@ -25,12 +25,23 @@
 
 namespace {
 
+// What a host's listener may raise that is no std::exception.
+struct host_refusal {
+  int code;
+};
+
+// Fails its next `failures` notices (every one while negative) with a
+// std::runtime_error, or with a host_refusal when `foreign`.
 class throwing_listener final : public counted_fake<page_state_listener> {
 public:
   void notify_state_change() override {
-    if (armed) throw std::runtime_error("listener failed");
+    if (failures == 0) return;
+    if (failures > 0) --failures;
+    if (foreign) throw host_refusal{7};
+    throw std::runtime_error("listener failed");
   }
-  bool armed = true;
+  int failures = -1;
+  bool foreign = false;
 };
 
 // Releases the instance after destroying its window, as the host must.
@@ -247,6 +258,8 @@ TEST_F(DialogWindow, ParentThatCannotHoldAChildRaisesWin32Error) {
   EXPECT_EQ(listener.count, 1);
 }
 
+// Whatever the listener raises, std::exception or not, waits for the dialog's
+// creation to return and is raised from there.
 TEST_F(DialogWindow, FailureWhileFillingTheControlsDoesNotCrossTheDialogProcedure) {
   throwing_listener failing;
   failing.add_ref();
@@ -258,16 +271,48 @@ TEST_F(DialogWindow, FailureWhileFillingTheControlsDoesNotCrossTheDialogProcedur
   }
   EXPECT_EQ(failing.count, 1);
   EXPECT_EQ(GetWindow(parent.get(), GW_CHILD), nullptr) << "the half-made page is gone";
+
+  failing.foreign = true;
+  failing.add_ref();
+  try {
+    page.make_instance(parent.get(), &failing);
+    FAIL() << "an instance came into being";
+  } catch (const host_refusal& e) {
+    EXPECT_EQ(e.code, 7);
+  }
+  EXPECT_EQ(failing.count, 1);
+  EXPECT_EQ(GetWindow(parent.get(), GW_CHILD), nullptr) << "the half-made page is gone";
 }
 
+// The field's first notice during a reset comes while the reset sets its
+// text: failing on that notice alone, the listener's failure still reaches the
+// caller, of either kind, though the reset's own notice then succeeds.
 TEST_F(DialogWindow, FailureDuringAResetReachesTheCaller) {
   throwing_listener failing;
-  failing.armed = false;
+  failing.failures = 0;
   failing.add_ref();
   instance_owner instance(page.make_instance(parent.get(), &failing));
-  failing.armed = true;
-  EXPECT_THROW(instance->reset_to_defaults(), std::runtime_error);
-  failing.armed = false;
+  ::set_services_ready(true); // a failure handed back as stray would be printed
+  set_field(window(instance), L"half typed");
+  failing.failures = 1;
+  try {
+    instance->reset_to_defaults();
+    FAIL() << "the reset raised nothing";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "listener failed");
+  }
+  set_field(window(instance), L"half typed");
+  failing.failures = 1;
+  failing.foreign = true;
+  try {
+    instance->reset_to_defaults();
+    FAIL() << "the reset raised nothing";
+  } catch (const host_refusal& e) {
+    EXPECT_EQ(e.code, 7);
+  }
+  ::set_services_ready(false);
+  EXPECT_EQ(failing.failures, 0);
+  EXPECT_TRUE(host.console.lines.empty()) << host.console.lines.front();
   instance.reset();
   EXPECT_EQ(failing.count, 1);
 }
@@ -277,16 +322,21 @@ TEST_F(DialogWindow, FailureDuringAResetReachesTheCaller) {
 // all of its work.
 TEST_F(DialogWindow, FailureOfAUserEditIsReportedThenAndNotRaisedByALaterCall) {
   throwing_listener failing;
-  failing.armed = false;
+  failing.failures = 0;
   failing.add_ref();
   instance_owner instance(page.make_instance(parent.get(), &failing));
   ::set_services_ready(true);
-  failing.armed = true;
+  failing.failures = -1;
   type(window(instance), L"x");
-  failing.armed = false;
+  // Nothing to print for a failure that is no std::exception, but it must not
+  // cross the dispatch either.
+  failing.foreign = true;
+  EXPECT_NO_THROW(type(window(instance), L"y"));
+  failing.failures = 0;
   ::set_services_ready(false);
   ASSERT_FALSE(host.console.lines.empty());
   EXPECT_EQ(host.console.lines.front(), "Error: listener failed");
+  EXPECT_EQ(host.console.lines.size(), 1u);
 
   cfg_enabled.value = 0;
   cfg_title_pattern.assign_text("%artist%", pfc::infinite_length);

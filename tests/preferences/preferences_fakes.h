@@ -8,6 +8,7 @@
 #include "settings/cfg_var.h"
 #include "support/pfc/string8.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,16 @@ public:
   std::int32_t count = 1; // the test's own reference
 };
 
+// Counts its notices; on_notice, when set, looks at the page as a host does
+// when told.
 class fake_listener final : public counted_fake<page_state_listener> {
 public:
-  void notify_state_change() override { ++notifications; }
+  void notify_state_change() override {
+    ++notifications;
+    if (on_notice) on_notice();
+  }
   int notifications = 0;
+  std::function<void()> on_notice;
 };
 
 class fake_version final : public counted_fake<host_version_info> {

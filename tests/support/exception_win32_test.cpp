@@ -19,7 +19,7 @@ namespace {
 struct fake_platform {
   std::uint32_t last_error = 0;
   int format_calls = 0;
-  enum class formatter { fails, answers, throws } mode = formatter::fails;
+  enum class formatter { fails, fails_after_writing, answers, throws } mode = formatter::fails;
   std::uint32_t formatter_sets_last_error = 0;
   std::vector<std::string> stack;
   std::vector<std::string> entered;
@@ -42,6 +42,9 @@ bool format_message(pfc::string_base& out, std::uint32_t code) {
     return true;
   case fake_platform::formatter::throws:
     throw pfc::bad_allocation();
+  case fake_platform::formatter::fails_after_writing:
+    out.append_text("half a sentence: ", pfc::infinite_length);
+    return false;
   case fake_platform::formatter::fails:
     break;
   }
@@ -80,6 +83,10 @@ TEST_F(ExceptionWin32, FailingFormatterGivesUnknownErrorCode) {
   exception_win32 top(0xFFFFFFFFu);
   EXPECT_STREQ(top.what(), "Unknown error code (4294967295)") << "never a negative number";
   EXPECT_EQ(top.code, 0xFFFFFFFFu);
+  // The fallback follows whatever a failing formatter left in the text.
+  fake.mode = fake_platform::formatter::fails_after_writing;
+  exception_win32 after_words(87);
+  EXPECT_STREQ(after_words.what(), "half a sentence: Unknown error code (87)");
 }
 
 TEST_F(ExceptionWin32, FormatterTextIsTheMessage) {

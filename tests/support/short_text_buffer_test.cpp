@@ -65,4 +65,17 @@ TEST(ShortTextBuffer, CutAssignAndDirectWriting) {
   p[1] = 'k';
   b.close_buffer();
   EXPECT_EQ(b.text_length(), 2u);
+
+  // Reused for a shorter text after a full one, written without a terminator:
+  // nothing of the longer text may follow it.
+  b.assign_text("0123456789abcdefghijklmnopqrstuv", pfc::infinite_length);
+  p = b.open_buffer(3);
+  ASSERT_EQ(p, b.text_ptr());
+  EXPECT_EQ(std::string(p, 33), std::string(33, '\0')) << "every byte cleared, not only the three asked for";
+  p[0] = 'x';
+  p[1] = 'y';
+  p[2] = 'z';
+  b.close_buffer();
+  EXPECT_EQ(b.text_length(), 3u);
+  EXPECT_EQ(std::string(b.text_ptr()), "xyz");
 }

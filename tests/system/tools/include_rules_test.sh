@@ -16,7 +16,7 @@ BEGIN {
   may["settings"] = "settings runtime host support"
   may["runtime"] = "runtime host support"
   may["host"] = "host"
-  may["support"] = "support host/string_base.h"
+  may["support"] = "support host/string_base.h host/shared_api.h"
   may["standins"] = "host announcer/mirc_interface.h"
   may["mirc_interface"] = "host" # what the stand-ins use may bring them nothing more
   while (("find standins -type f" | getline f) > 0) { sub(/.*\//, "", f); standin_file[f] = 1 }
