@@ -113,6 +113,11 @@ TEST(StandinCommandLine, BadOptionsAreNamedAndRefused) {
     EXPECT_EQ(bad.exit_code, 2u) << bad.err;
     EXPECT_NE(bad.err.find("bad value for --count"), std::string::npos) << bad.err;
   }
+  for (const wchar_t* weights : {L"1,1,1", L"1,1,1,1,1,1", L"0,0,0,0,0", L"1,,1,1", L"1,1,1,1,"}) {
+    const auto bad = run_program(L"mirc-standin.exe", std::wstring(L"--chaos 1 --chaos-weights ") + weights);
+    EXPECT_EQ(bad.exit_code, 2u) << bad.err;
+    EXPECT_NE(bad.err.find("bad value for --chaos-weights"), std::string::npos) << bad.err;
+  }
   const auto weights_alone = run_program(L"mirc-standin.exe", L"--chaos-weights 1,1,1,1");
   EXPECT_EQ(weights_alone.exit_code, 2u);
   EXPECT_NE(weights_alone.err.find("--chaos-weights needs --chaos SEED"), std::string::npos) << weights_alone.err;
