@@ -83,6 +83,12 @@ if [ -z "$bin" ]; then
   expect_bad "takes no arguments, got x" "$t/screenshot-prefs" x
   expect_help "$t/wine-run" --help
   expect_bad "no PROGRAM given" "$t/wine-run"
+  expect_help "$t/progress" --help
+  expect_bad "LABEL and COMMAND are needed" "$t/progress" label
+  expect_help "$t/fresh-check" --help
+  expect_bad "unknown option --frob" "$t/fresh-check" --frob
+  expect_bad "c is one too many" "$t/fresh-check" a b c
+  expect_bad "no commit no-such-ref" "$t/fresh-check" "$root" no-such-ref
   # These two say only how they are used.
   expect_help "$t/test" --help
   expect_bad "usage" "$t/test" x
