@@ -183,8 +183,8 @@ TEST_F(MircDelivery, ARefusalIsAnErrorAndNothingIsSentAgain) {
 
 class held_block {
 public:
-  explicit held_block(const wchar_t* name) {
-    section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, name);
+  explicit held_block(const wchar_t* name, SECURITY_ATTRIBUTES* attributes = nullptr) {
+    section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, attributes, PAGE_READWRITE, 0, 4096, name);
     view_ = section_ ? static_cast<char*>(MapViewOfFile(section_, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
     if (view_) std::memcpy(view_, "/echo someone else's command", 29);
   }
@@ -508,9 +508,8 @@ TEST_F(BinaryDelivery, ABlockWeMayNotOpenIsATakenName) {
   ASSERT_TRUE(InitializeAcl(&no_entries, sizeof no_entries, ACL_REVISION));
   ASSERT_TRUE(SetSecurityDescriptorDacl(&refuse_all, TRUE, &no_entries, FALSE));
   SECURITY_ATTRIBUTES attributes{sizeof attributes, &refuse_all, FALSE};
-  const std::unique_ptr<void, decltype(&CloseHandle)> guarded(
-      CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, 4096, L"mIRC"), &CloseHandle);
-  ASSERT_NE(guarded.get(), nullptr) << GetLastError();
+  const held_block guarded(L"mIRC", &attributes);
+  ASSERT_EQ(guarded.text(), "/echo someone else's command") << GetLastError();
   ASSERT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, L"mIRC"), nullptr) << "the access list does not refuse";
   EXPECT_EQ(last_line("Guarded"), success_line);
   EXPECT_EQ(mirc.trace(), std::vector<std::string>{"1224 method=13 block=1 ran"});

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -43,6 +45,18 @@ public:
   int failures = -1;
   bool foreign = false;
 };
+
+// What an action raised: a listener's message, "host refusal N", or "nothing".
+std::string raised_by(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  } catch (const host_refusal& e) {
+    return "host refusal " + std::to_string(e.code);
+  }
+  return "nothing";
+}
 
 // Releases the instance after destroying its window, as the host must.
 struct instance_releaser {
@@ -262,26 +276,14 @@ TEST_F(DialogWindow, ParentThatCannotHoldAChildRaisesWin32Error) {
 // creation to return and is raised from there.
 TEST_F(DialogWindow, FailureWhileFillingTheControlsDoesNotCrossTheDialogProcedure) {
   throwing_listener failing;
-  failing.add_ref();
-  try {
-    page.make_instance(parent.get(), &failing);
-    FAIL() << "an instance came into being";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "listener failed");
+  for (bool foreign : {false, true}) {
+    failing.foreign = foreign;
+    failing.add_ref();
+    EXPECT_EQ(raised_by([&] { page.make_instance(parent.get(), &failing); }),
+              foreign ? "host refusal 7" : "listener failed");
+    EXPECT_EQ(failing.count, 1);
+    EXPECT_EQ(GetWindow(parent.get(), GW_CHILD), nullptr) << "the half-made page is gone";
   }
-  EXPECT_EQ(failing.count, 1);
-  EXPECT_EQ(GetWindow(parent.get(), GW_CHILD), nullptr) << "the half-made page is gone";
-
-  failing.foreign = true;
-  failing.add_ref();
-  try {
-    page.make_instance(parent.get(), &failing);
-    FAIL() << "an instance came into being";
-  } catch (const host_refusal& e) {
-    EXPECT_EQ(e.code, 7);
-  }
-  EXPECT_EQ(failing.count, 1);
-  EXPECT_EQ(GetWindow(parent.get(), GW_CHILD), nullptr) << "the half-made page is gone";
 }
 
 // The field's first notice during a reset comes while the reset sets its
@@ -293,22 +295,11 @@ TEST_F(DialogWindow, FailureDuringAResetReachesTheCaller) {
   failing.add_ref();
   instance_owner instance(page.make_instance(parent.get(), &failing));
   ::set_services_ready(true); // a failure handed back as stray would be printed
-  set_field(window(instance), L"half typed");
-  failing.failures = 1;
-  try {
-    instance->reset_to_defaults();
-    FAIL() << "the reset raised nothing";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "listener failed");
-  }
-  set_field(window(instance), L"half typed");
-  failing.failures = 1;
-  failing.foreign = true;
-  try {
-    instance->reset_to_defaults();
-    FAIL() << "the reset raised nothing";
-  } catch (const host_refusal& e) {
-    EXPECT_EQ(e.code, 7);
+  for (bool foreign : {false, true}) {
+    set_field(window(instance), L"half typed");
+    failing.failures = 1;
+    failing.foreign = foreign;
+    EXPECT_EQ(raised_by([&] { instance->reset_to_defaults(); }), foreign ? "host refusal 7" : "listener failed");
   }
   ::set_services_ready(false);
   EXPECT_EQ(failing.failures, 0);
