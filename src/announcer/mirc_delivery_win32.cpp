@@ -98,27 +98,23 @@ bool is_mirc_window(HWND window) {
   return length != 0 && mirc_class_name_matches(class_name, length);
 }
 
-// A block whose message mIRC did not answer in time, and the window that
-// message went to: the one to ask whether mIRC has caught up.
-struct late_message {
-  unique_handle section;
-  HWND target = nullptr;
-  explicit operator bool() const noexcept { return static_cast<bool>(section); }
-};
-
-// Held until mIRC has answered a later message, at the latest until the
-// component unloads.
-late_block_t<late_message> late;
+// What mIRC's queue may still hold of ours: held until mIRC has answered a
+// later message, at the latest until the component unloads.
+late_block_t<unique_handle, HWND> late;
 
 // WM_NULL needs no block and does nothing, yet mIRC answers it only after
-// every message sent before it. A window that is gone has dropped whatever
-// was queued for it.
-bool mirc_caught_up(const late_message& held) noexcept {
+// starting on every message sent before it. A window that is gone has dropped
+// whatever was queued for it, whatever error the send reports. `hung` is set
+// when the platform refused to ask because it counts the window hung.
+bool mirc_answers(HWND window, bool& hung) noexcept {
   DWORD_PTR ignored = 0;
-  if (SendMessageTimeoutW(held.target, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, mirc_catch_up_timeout_ms,
-                          &ignored) != 0)
+  const ULONGLONG asked_at = GetTickCount64();
+  if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, mirc_catch_up_timeout_ms, &ignored) !=
+      0)
     return true;
-  return GetLastError() == ERROR_INVALID_WINDOW_HANDLE;
+  if (!IsWindow(window)) return true;
+  hung = GetTickCount64() - asked_at < mirc_catch_up_timeout_ms / 2;
+  return false;
 }
 
 mirc_reply send_command(HWND target, unsigned block_index) noexcept {
@@ -136,28 +132,41 @@ mirc_reply send_command(HWND target, unsigned block_index) noexcept {
   return {mirc_reply::kind::timed_out, 0, 0};
 }
 
-// Sends the command message to the first child of mirc_window's MDIClient and
-// says what mIRC made of it.
-void hand_over(HWND mirc_window, unique_handle& section, unsigned block_index) {
+// The window mIRC takes commands through: the first child of the "MDIClient"
+// window of the first mIRC window. Null once a line has said why there is none.
+HWND find_command_target() {
+  HWND mirc_window = nullptr;
+  for_each_desktop_window([&](HWND window) {
+    if (!is_mirc_window(window)) return true;
+    console_info("found mirc window");
+    mirc_window = window;
+    return false; // only the first mIRC gets the command
+  });
+  if (mirc_window == nullptr) {
+    console_error("no mIRC window found; track not announced");
+    return nullptr;
+  }
   HWND mdi_client = FindWindowExW(mirc_window, nullptr, L"MDIClient", nullptr);
   if (mdi_client == nullptr) {
     console_error("the mIRC window has no MDIClient window; track not announced");
-    return;
+    return nullptr;
   }
   HWND target = GetWindow(mdi_client, GW_CHILD);
-  if (target == nullptr) {
-    console_error("mIRC's MDIClient window has no child window; track not announced");
-    return;
-  }
-  const mirc_reply reply = send_command(target, block_index);
-  settle_reply(late, late_message{std::move(section), target}, reply);
+  if (target == nullptr) console_error("mIRC's MDIClient window has no child window; track not announced");
+  return target;
 }
 
 } // namespace
 
 void deliver_command(const char* command_text) {
-  if (!late.caught_up(mirc_caught_up)) {
-    console_error("mIRC is still busy with an earlier command; track not announced");
+  HWND target = find_command_target();
+  if (target == nullptr) return;
+  // Asked before any block is made: a message still queued would read a new
+  // block of the name it names.
+  bool hung = false;
+  if (!late.caught_up(target, [&](HWND window) { return mirc_answers(window, hung); })) {
+    console_error(hung ? "mIRC is not responding; track not announced"
+                       : "mIRC is still busy with an earlier command; track not announced");
     return;
   }
   unsigned block_index = 0;
@@ -187,13 +196,5 @@ void deliver_command(const char* command_text) {
 
   // The section closes on every way out but one: a late message hands it to
   // `late` (mIRC may still read it).
-  bool found = false;
-  for_each_desktop_window([&](HWND window) {
-    if (!is_mirc_window(window)) return true;
-    found = true;
-    console_info("found mirc window");
-    hand_over(window, section, block_index);
-    return false; // only the first mIRC gets the command
-  });
-  if (!found) console_error("no mIRC window found; track not announced");
+  settle_reply(late, std::move(section), target, send_command(target, block_index));
 }

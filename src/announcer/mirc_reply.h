@@ -28,8 +28,10 @@ void report_platform_failure(const char* what, std::uint32_t code);
 
 // A late message's block is kept before any line is built: a console that
 // fails on that line must not close a block mIRC may still read.
-template <typename Block> void settle_reply(late_block_t<Block>& late, Block block, const mirc_reply& reply) {
-  if (reply.what == mirc_reply::kind::timed_out) late.keep(std::move(block));
+template <typename Block, typename Window>
+void settle_reply(late_block_t<Block, Window>& late, Block block, Window target, const mirc_reply& reply) {
+  if (reply.what == mirc_reply::kind::timed_out) late.keep(std::move(block), target);
+  if (reply.what == mirc_reply::kind::answered) late.answered(target);
   report_reply(reply);
 }
 

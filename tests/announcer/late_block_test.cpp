@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <optional>
 #include <set>
 #include <stdexcept>
 #include <utility>
@@ -28,18 +27,21 @@ using noted_block = std::unique_ptr<unsigned, close_note>;
 class LateBlock : public testing::Test {
 protected:
   LateBlock() { closed.clear(); }
-  // One track as the delivery runs it, mIRC answering the catch-up question
-  // or not: false when the track is skipped. A sent track's block is kept
-  // when its message was late and closes otherwise.
-  bool track(bool late, bool answers = true) {
-    asked_about_.reset();
-    if (!rule_->caught_up([&](const noted_block& held) {
-          asked_about_ = *held;
+  // One track to mIRC window `window` as the delivery runs it, each question
+  // answered as `answers` says: false when the track is skipped. A sent
+  // track's block is kept when its message was late and closes otherwise.
+  bool track(int window, bool late, bool answers = true) {
+    asked_.clear();
+    if (!rule_->caught_up(window, [&](int asked) {
+          asked_.push_back(asked);
           return answers;
         }))
       return false;
     noted_block block(new unsigned(made_++));
-    if (late) rule_->keep(std::move(block));
+    if (late)
+      rule_->keep(std::move(block), window);
+    else
+      rule_->answered(window);
     return true;
   }
   // The ids of the blocks not closed, each closed at most once.
@@ -53,45 +55,62 @@ protected:
   }
 
   unsigned made_ = 0;
-  std::optional<unsigned> asked_about_;
-  std::unique_ptr<late_block_t<noted_block>> rule_ = std::make_unique<late_block_t<noted_block>>();
+  std::vector<int> asked_;
+  std::unique_ptr<late_block_t<noted_block, int>> rule_ = std::make_unique<late_block_t<noted_block, int>>();
 };
 
-// mIRC is asked only while a block is held, about that block; an answer lets
-// it go before the next block is made, so at most one is ever held however
-// many tracks in a row are slow, and the first quick track leaves none.
-TEST_F(LateBlock, SlowTracksHoldOneBlockAtATimeAndAQuickOneNone) {
-  EXPECT_TRUE(track(false));
-  EXPECT_FALSE(asked_about_) << "nothing was held: no question";
-  for (unsigned i = 1; i <= 10; ++i) {
-    ASSERT_TRUE(track(true));
-    EXPECT_EQ(asked_about_, i > 1 ? std::optional<unsigned>(i - 1) : std::nullopt);
+// A new instance asks before its first block (an earlier one may have left a
+// message queued); then a window that answered is not asked again until a
+// message to it is late, and then only that window is asked. At most one
+// block is held however many tracks in a row are slow, and the first quick
+// track leaves none.
+TEST_F(LateBlock, AskedFirstThenOnlyWhileABlockIsHeld) {
+  EXPECT_TRUE(track(1, false));
+  EXPECT_EQ(asked_, std::vector<int>{1});
+  EXPECT_TRUE(track(1, false));
+  EXPECT_EQ(asked_, std::vector<int>{}) << "the steady state asks nothing";
+  for (unsigned i = 2; i <= 11; ++i) {
+    ASSERT_TRUE(track(1, true));
+    EXPECT_EQ(asked_, i > 2 ? std::vector<int>{1} : std::vector<int>{});
     EXPECT_EQ(open(), std::set<unsigned>{i});
   }
-  EXPECT_TRUE(track(false));
+  EXPECT_TRUE(track(1, false));
   EXPECT_EQ(open(), std::set<unsigned>{});
+  EXPECT_TRUE(track(1, false));
+  EXPECT_EQ(asked_, std::vector<int>{});
   EXPECT_FALSE(rule_->holding());
 }
 
-// No answer: the track is skipped, nothing is made for it and the late block
-// stays, as often as mIRC stays silent; the first answer sends again. The
-// component unloading closes a block still held.
+// No answer: the track is skipped, nothing is made for it and a late block
+// stays, as often as mIRC stays silent; the first answer sends again. So for
+// a window never heard from (a new instance, a new mIRC): it is asked until
+// it answers. The held block's window gone and another found, both are asked.
+// The component unloading closes a block still held.
 TEST_F(LateBlock, UntilMircCatchesUpTracksAreSkippedAndUnloadClosesTheBlock) {
-  for (bool unload : {false, true}) {
-    rule_ = std::make_unique<late_block_t<noted_block>>();
+  for (int fate : {0, 1, 2}) {
+    rule_ = std::make_unique<late_block_t<noted_block, int>>();
     const unsigned late = made_;
-    track(true);
+    track(1, true);
     for (int i = 0; i < 3; ++i) {
-      EXPECT_FALSE(track(false, false));
+      EXPECT_FALSE(track(1, false, false));
       EXPECT_EQ(made_, late + 1) << "a skipped track makes no block";
       EXPECT_EQ(open(), std::set<unsigned>{late});
     }
-    if (unload)
-      rule_.reset();
-    else
-      EXPECT_TRUE(track(false, true));
+    if (fate == 0) rule_.reset();
+    if (fate == 1) {
+      EXPECT_TRUE(track(1, false, true));
+    } else if (fate == 2) {
+      EXPECT_TRUE(track(2, false, true));
+      EXPECT_EQ(asked_, (std::vector<int>{1, 2}));
+    }
     EXPECT_EQ(open(), std::set<unsigned>{});
   }
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_FALSE(track(3, false, false));
+    EXPECT_EQ(asked_, std::vector<int>{3});
+  }
+  EXPECT_TRUE(track(3, false, true));
+  EXPECT_TRUE(track(3, false, false)) << "answered once, not asked again";
 }
 
 // --- each reply the platform can give, read by the delivery ---
@@ -137,16 +156,19 @@ TEST(MircReply, EachReplyKeepsOnlyALateBlockAndReportsTheTruth) {
       host.registry.remove_all(console_class_guid);
       host.registry.add(console_class_guid, console.get());
       closed.clear();
-      late_block_t<noted_block> rule;
+      late_block_t<noted_block, int> rule;
       bool raised = false;
       try {
-        settle_reply(rule, noted_block(new unsigned(7)), c.reply);
+        settle_reply(rule, noted_block(new unsigned(7)), 5, c.reply);
       } catch (const std::runtime_error&) {
         raised = true;
       }
       const bool late = c.reply.what == mirc_reply::kind::timed_out;
       EXPECT_EQ(rule.holding(), late);
       EXPECT_EQ(closed, late ? std::vector<unsigned>{} : std::vector<unsigned>{7});
+      bool asked = false;
+      rule.caught_up(5, [&](int) { return asked = true; });
+      EXPECT_EQ(asked, c.reply.what != mirc_reply::kind::answered) << "only an answer says what mIRC started on";
       const bool ran = c.reply.what == mirc_reply::kind::answered && c.reply.answer != 0;
       EXPECT_EQ(raised, fail_at == 1 && !ran);
       if (fail_at == 0) {
