@@ -230,7 +230,7 @@ TEST_F(MircDelivery, BlockNamesRunUpToMirc9ThenNothingIsSent) {
   EXPECT_EQ(mirc.received().size(), 1u);
   EXPECT_EQ(host.lines(),
             (std::vector<std::string>{
-                found_line, success_line,
+                found_line, success_line, found_line,
                 "Error: the shared blocks mIRC and mIRC1 to mIRC9 are all held by other programs; track not "
                 "announced"}));
   for (const auto& b : busy)
@@ -540,7 +540,7 @@ TEST_F(BinaryDelivery, ARestartWhileMircIsBehindRunsNoCommandTwice) {
     else
       ASSERT_EQ(line, busy_line) << title;
   }
-  EXPECT_EQ(mirc.received(), std::vector<std::string>{sent});
+  EXPECT_EQ(mirc.received(), (std::vector<std::string>{"mirc-standin: refused no shared block mIRC (error 2)", sent}));
   EXPECT_EQ(mirc.trace(), (std::vector<std::string>{"1224 method=13 block=0 refused: no shared block mIRC (error 2)",
                                                     "1224 method=13 block=0 ran"}));
 }
@@ -558,7 +558,7 @@ TEST_F(BinaryDelivery, AMircThatQuitsLeavesNoBlockAndTheNextMircGetsTheNextTrack
       EXPECT_EQ(lines.back(),
                 held ? late_line : "Error: sending the command to mIRC failed: Access denied. (system error 5)");
       EXPECT_EQ(held, shared_block_exists(L"mIRC"));
-      if (!held) EXPECT_TRUE(mirc.ended_within(10000));
+      EXPECT_TRUE(held || mirc.ended_within(10000));
     }
     mirc_standin next;
     EXPECT_EQ(last_line("Found"), success_line);
