@@ -67,17 +67,15 @@ protected:
 TEST_F(LateBlock, AskedFirstThenOnlyWhileABlockIsHeld) {
   EXPECT_TRUE(track(1, false));
   EXPECT_EQ(asked_, std::vector<int>{1});
-  EXPECT_TRUE(track(1, false));
-  EXPECT_EQ(asked_, std::vector<int>{}) << "the steady state asks nothing";
-  for (unsigned i = 2; i <= 11; ++i) {
+  for (unsigned i = 1; i <= 10; ++i) {
     ASSERT_TRUE(track(1, true));
-    EXPECT_EQ(asked_, i > 2 ? std::vector<int>{1} : std::vector<int>{});
+    EXPECT_EQ(asked_, i > 1 ? std::vector<int>{1} : std::vector<int>{});
     EXPECT_EQ(open(), std::set<unsigned>{i});
   }
   EXPECT_TRUE(track(1, false));
   EXPECT_EQ(open(), std::set<unsigned>{});
   EXPECT_TRUE(track(1, false));
-  EXPECT_EQ(asked_, std::vector<int>{});
+  EXPECT_EQ(asked_, std::vector<int>{}) << "the steady state asks nothing";
   EXPECT_FALSE(rule_->holding());
 }
 
