@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,7 +38,10 @@ public:
   void ReportRuns(const std::vector<Run>& reports) override {
     benchmark::ConsoleReporter::ReportRuns(reports);
     for (const Run& run : reports) {
-      if (run.error_occurred) continue;
+      if (run.error_occurred) {
+        failed_.insert(run.run_name.str());
+        continue;
+      }
       if (run.run_type == Run::RT_Aggregate) {
         if (run.aggregate_name == "median") medians_[run.run_name.str()] = run;
       } else {
@@ -50,7 +54,7 @@ public:
     benchmark::ConsoleReporter::Finalize();
     std::printf("\n%-52s %9s %8s\n", medians_.empty() ? "ratio (single runs)" : "ratio (medians, same run)", "value",
                 "goal");
-    int missed = 0;
+    missed_ = 0;
     for (const ratio& r : ratios_) {
       const Run* subject = find(r.subject);
       const Run* reference = find(r.reference);
@@ -66,12 +70,17 @@ public:
       } else {
         std::printf("%-52s %8.2fx %s%5.2f %s\n", r.label.c_str(), value, r.how == ratio::speedup ? ">=" : "<=", r.goal,
                     met ? "met" : "MISSED");
-        if (!met) ++missed;
+        if (!met) ++missed_;
       }
     }
-    std::printf("%d goal(s) missed\n", missed);
+    std::printf("%d goal(s) missed\n", missed_);
+    for (const std::string& name : failed_)
+      std::printf("%s failed: its check did not hold\n", name.c_str());
     std::fflush(stdout);
   }
+
+  // Every goal met and every benchmark's own check held.
+  bool passed() const { return missed_ == 0 && failed_.empty(); }
 
   // A user counter of a benchmark (its median when there is one), or -1.
   double counter(const std::string& name, const std::string& counter_name) const {
@@ -98,11 +107,15 @@ private:
   }
 
   std::vector<ratio> ratios_;
+  int missed_ = 0;
+  std::set<std::string> failed_; // benchmarks whose own check failed
   std::map<std::string, Run> medians_;
   std::map<std::string, Run> singles_;
 };
 
-// Runs the registered benchmarks with the reporter; the program's main.
+// Runs the registered benchmarks with the reporter; the program's main. Fails
+// (status 1) when a goal is missed or a benchmark's check did not hold, so
+// that a run that says something is wrong is not taken for a pass.
 inline int run_with_ratios(int argc, char** argv, std::vector<ratio> ratios) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
@@ -112,7 +125,7 @@ inline int run_with_ratios(int argc, char** argv, std::vector<ratio> ratios) {
   ratio_reporter reporter(std::move(ratios), options);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  return 0;
+  return reporter.passed() ? 0 : 1;
 }
 
 } // namespace bench

@@ -39,17 +39,26 @@ void cfg_string::read_payload(settings_reader& reader, std::uint32_t size, abort
   if (size > payload_limit) throw corvane_io::exception_io_data_truncation();
   constexpr std::uint32_t chunk_size = 256;
   pfc::string8_fast gathered;
-  // Room made ahead for a payload of a sane size only: beyond it the text
-  // grows as the bytes actually arrive, so a size field that promises more
-  // than the data holds costs no more memory than the data does.
-  constexpr std::uint32_t reserve_limit = 64u << 10;
-  gathered.reserve((size < reserve_limit ? size : reserve_limit) + chunk_size);
+  // Room is made ahead only as far as the data has shown itself: 64 KiB at
+  // first, then four times what has arrived whenever that is full, never more
+  // than the declared size. A size field that promises more than the data
+  // holds so costs a few times the data at most, never a request of its own;
+  // and a whole payload moves its block a third of its length in all, where
+  // doubling from 64 KiB moved up to all of it.
+  constexpr std::uint32_t first_room = 64u << 10;
+  constexpr std::uint32_t growth = 4;
+  std::uint32_t room = size < first_room ? size : first_room;
+  gathered.reserve(room + chunk_size);
   std::uint64_t total = 0;
   std::uint32_t n;
   do {
+    if (gathered.text_length() >= room && room < size) {
+      room = size / growth < room ? size : room * growth;
+      gathered.reserve(room + chunk_size);
+    }
     // Each chunk is read straight into the gathering text and contributes
     // its bytes up to its first zero.
-    n = gathered.append_filled(chunk_size, [&](char* room) { return reader.read_some(room, chunk_size, abort); });
+    n = gathered.append_filled(chunk_size, [&](char* into) { return reader.read_some(into, chunk_size, abort); });
     total += n;
   } while (n == chunk_size);
   // A payload the data ended inside is not a value: keep the old text, and

@@ -8,11 +8,23 @@
 #include <cstdlib>
 
 namespace {
+// A program that started but cannot leave its mark stops with this status
+// (sysexits' "cannot create output file"), and tools/wine-run, which knows it
+// too, fails the run rather than take it for a start Wine refused. Going on
+// unmarked would make any failure of the program look like a refusal, and so
+// have it run again until it passes.
+constexpr int mark_unwritable = 73;
+
 struct start_mark {
   start_mark() {
-    if (const char* path = std::getenv("CHIRPLINE_START_MARK")) {
-      if (std::FILE* file = std::fopen(path, "w")) std::fclose(file);
+    const char* path = std::getenv("CHIRPLINE_START_MARK");
+    if (path == nullptr) return;
+    if (std::FILE* file = std::fopen(path, "w")) {
+      if (std::fclose(file) == 0) return;
     }
+    std::fprintf(stderr, "start mark: cannot write %s; stopping before the program's first line\n", path);
+    std::fflush(stderr);
+    std::_Exit(mark_unwritable);
   }
 };
 // Before every other static of the program, so that no line of it runs unmarked.
