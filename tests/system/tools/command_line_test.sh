@@ -74,6 +74,13 @@ if [ -z "$bin" ]; then
   expect_bad "bad value for CHANNEL: chirpline" "$t/irc-peers" start "$work/irc" chirpline
   expect_bad "stop needs DIR" "$t/irc-peers" stop
   expect_bad "no peers were started there" "$t/irc-peers" restart "$work/irc"
+  # Pid files whose processes ended, their ids given to another process since: stop leaves it be.
+  checked=$((checked + 1))
+  sleep 300 &
+  mkdir "$work/peers" && echo $! | tee "$work/peers/ii.pid" >"$work/peers/ngircd.pid"
+  run "$t/irc-peers" stop "$work/peers"
+  grep -q sleep "/proc/$!/cmdline" || failed "irc-peers stop ended a process it had not started"
+  kill $! 2>/dev/null
   expect_help "$t/wine-desktop" --help
   expect_bad "unknown command 'frob'" "$t/wine-desktop" frob
   expect_bad "stop needs one argument" "$t/wine-desktop" stop
