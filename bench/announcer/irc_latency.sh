@@ -29,10 +29,10 @@ export WINEPREFIX="${b}wineprefix"
 wineserver -w
 trap '"$root/tools/irc-peers" stop "$dir"' EXIT
 trap 'exit 1' INT TERM
-port=$("$root/tools/irc-peers" start "$dir" "#bench")
+server=$("$root/tools/irc-peers" start "$dir" "#bench")
 xvfb-run -a sh -c '
   wineserver -p
   trap "wineserver -k" EXIT
   "$1/tools/wine-run" cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
   "$1/tools/wine-run" "$2/irc-latency.exe" "$3" "$(printf "Z:%s" "$4" | tr / "\\\\")" "$5" "$6" </dev/null
-' sh "$root" "${b}win32/bin" "$port" "$dir/ii/127.0.0.1/#bench/out" "${1:-200}" "${2:-300}"
+' sh "$root" "${b}win32/bin" "$server" "$dir/ii/${server%:*}/#bench/out" "${1:-200}" "${2:-300}"

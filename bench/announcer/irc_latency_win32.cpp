@@ -2,9 +2,10 @@
 // channel as another client (ii) writes it, over many tracks; beside, in the
 // same run and for the same tracks, the notification's own round trip to the
 // mIRC stand-in (the component's synchronous part). The stand-in speaks IRC
-// to a server on loopback whose port is given; ii's channel file is watched.
+// to a server on loopback whose address and port are given; ii's channel file
+// is watched.
 //
-// usage: irc-latency PORT CHANNEL_FILE [TRACKS] [GAP_MS]
+// usage: irc-latency SERVER CHANNEL_FILE [TRACKS] [GAP_MS]   (SERVER: ADDRESS:PORT)
 //   (default 200 tracks, 300 ms between tracks so the server's own flood
 //   throttle stays out of the figures; run under Wine with a display, the
 //   server and ii started by bench/announcer/irc_latency.sh)
@@ -18,6 +19,16 @@
 
 namespace {
 
+// ADDRESS:PORT as the stand-in's --irc takes it: dotted digits, then a port 1 to 65535.
+bool parse_server(const wchar_t* text) {
+  const wchar_t* colon = std::wcsrchr(text, L':');
+  unsigned long port = 0;
+  if (!colon || colon == text || !parse_count(colon + 1, 1, 65535, port)) return false;
+  for (const wchar_t* p = text; p != colon; ++p)
+    if ((*p < L'0' || *p > L'9') && *p != L'.') return false;
+  return true;
+}
+
 // Waits (polling every millisecond) until the file holds text; false after ms.
 bool wait_for_text(const std::wstring& file, const std::string& text, DWORD ms) {
   const ULONGLONG give_up = GetTickCount64() + ms;
@@ -28,10 +39,9 @@ bool wait_for_text(const std::wstring& file, const std::string& text, DWORD ms) 
   return true;
 }
 
-int run(const std::wstring& port, const std::wstring& channel_file, unsigned tracks, unsigned gap_ms) {
+int run(const std::wstring& server, const std::wstring& channel_file, unsigned tracks, unsigned gap_ms) {
   // No pacing in the stand-in: the figure is the transport, not the flood gate.
-  mirc_standin mirc(L"--irc 127.0.0.1:" + port +
-                    L" --nick bench --channel #bench --flood-burst 100000 --flood-interval-ms 0");
+  mirc_standin mirc(L"--irc " + server + L" --nick bench --channel #bench --flood-burst 100000 --flood-interval-ms 0");
   if (!wait_for_text(channel_file, "bench(~chirpline@127.0.0.1) has joined", 30000)) {
     std::fprintf(stderr, "irc-latency: the stand-in did not join #bench\n");
     return 1;
@@ -69,20 +79,21 @@ int run(const std::wstring& port, const std::wstring& channel_file, unsigned tra
 
 int wmain(int argc, wchar_t** argv) {
   if (argc > 1 && (std::wcscmp(argv[1], L"--help") == 0 || std::wcscmp(argv[1], L"-h") == 0)) {
-    std::printf("usage: irc-latency PORT CHANNEL_FILE [TRACKS] [GAP_MS]\n"
-                "  PORT 1 to 65535; TRACKS 1 to 100000 (default 200); GAP_MS 0 to 60000 (default 300)\n"
+    std::printf("usage: irc-latency SERVER CHANNEL_FILE [TRACKS] [GAP_MS]\n"
+                "  SERVER ADDRESS:PORT (PORT 1 to 65535); TRACKS 1 to 100000 (default 200);\n"
+                "  GAP_MS 0 to 60000 (default 300)\n"
                 "Times each new-track notification until ii writes the line to CHANNEL_FILE, through the mIRC\n"
-                "stand-in and the IRC server on 127.0.0.1:PORT (bench/announcer/irc_latency.sh starts both).\n");
+                "stand-in and the IRC server on loopback at SERVER (bench/announcer/irc_latency.sh starts both).\n");
     return 0;
   }
   if (argc < 3 || argc > 5) {
     std::fprintf(stderr, "irc-latency: %s (try --help)\n",
-                 argc < 3 ? "PORT and CHANNEL_FILE are needed" : "four arguments at most");
+                 argc < 3 ? "SERVER and CHANNEL_FILE are needed" : "four arguments at most");
     return 2;
   }
-  unsigned long port = 0, tracks = 200, gap = 300;
-  if (!parse_count(argv[1], 1, 65535, port)) {
-    std::fprintf(stderr, "irc-latency: bad value for PORT: %ls (1 to 65535)\n", argv[1]);
+  unsigned long tracks = 200, gap = 300;
+  if (!parse_server(argv[1])) {
+    std::fprintf(stderr, "irc-latency: bad value for SERVER: %ls (ADDRESS:PORT, PORT 1 to 65535)\n", argv[1]);
     return 2;
   }
   if (*argv[2] == L'\0') {

@@ -17,9 +17,10 @@ mirc_bin=${4:-$bin}
 
 rm -rf "$work"
 mkdir -p "$work"
-mirc_pid=""
+mirc_pid="" other_pid=""
 cleanup() {
   if [ -n "$mirc_pid" ]; then kill "$mirc_pid" 2>/dev/null || true; wait "$mirc_pid" 2>/dev/null || true; fi
+  if [ -n "$other_pid" ]; then kill "$other_pid" 2>/dev/null || true; wait "$other_pid" 2>/dev/null || true; fi
   "$root/tools/irc-peers" stop "$work/irc" || true
 }
 trap cleanup EXIT
@@ -32,7 +33,7 @@ fail() {
   exit 1
 }
 win() { printf 'Z:%s' "$1" | tr / '\\'; }
-channel_file() { printf '%s' "$work/irc/ii/127.0.0.1/$channel/out"; }
+channel_file() { printf '%s' "$work/irc/ii/$(cat "$work/irc/address")/$channel/out"; }
 # What the stand-in said in the channel, one message per line, as ii wrote it.
 said() { sed -n "s/^[0-9]* <$nick> //p" "$(channel_file)"; }
 count() { c=$(grep -c "$1" "$2" 2>/dev/null) || true; echo "${c:-0}"; }
@@ -47,9 +48,9 @@ wait_for() {
 }
 
 start_mirc() {
-  port=$(cat "$work/irc/port")
+  server="$(cat "$work/irc/address"):$(cat "$work/irc/port")"
   "$root/tools/wine-run" "$mirc_bin/mirc-standin.exe" --out "$(win "$work/mirc.out")" --log "$(win "$work/mirc.log")" \
-    --ready-file "$(win "$work/mirc.ready")" --irc "127.0.0.1:$port" --nick "$nick" --channel "$channel" \
+    --ready-file "$(win "$work/mirc.ready")" --irc "$server" --nick "$nick" --channel "$channel" \
     --retry-ms 200 --retry-max-ms 800 "$@" </dev/null >/dev/null 2>"$work/mirc.err" &
   mirc_pid=$!
   wait_for '[ -f "$work/mirc.ready" ]' 60 || fail "the mIRC stand-in did not start: $(cat "$work/mirc.err")"
@@ -196,10 +197,19 @@ server-restart)
   # mIRC answered the player within the component's bound although the network was down.
   grep -q "Chirpline: Successful" "$work/host.out" || fail "the player's notification was held: $(cat "$work/host.out")"
   wait_for 'grep -q "not delivered.*is playing: during" "$work/mirc.log"' 10 || fail "the lost line was not reported"
+  # Every try is refused while the server is down, so the wait grows; a restart
+  # made before the second try would leave nothing to see.
+  wait_for 'grep -q "retrying in 400 ms" "$work/mirc.log"' 10 && grep -q "retrying in 200 ms" "$work/mirc.log" ||
+    fail "no growing back-off reported"
+  # Meanwhile another run's server listens on our port at 127.0.0.1, the address every
+  # connection comes from: ours comes back on its own address, and the stand-in finds it.
+  printf '[Global]\nName = other.test\nListen = 127.0.0.1\nPorts = %s\n[Options]\nDNS = no\nIdent = no\nPAM = no\n' \
+    "$(cat "$work/irc/port")" >"$work/other.conf"
+  PATH="$PATH:/usr/sbin:/sbin" ngircd -n -f "$work/other.conf" </dev/null >"$work/other.log" 2>&1 &
+  other_pid=$!
+  wait_for 'grep -q "Now listening" "$work/other.log"' 10 || fail "the other server did not start: $(cat "$work/other.log")"
   "$root/tools/irc-peers" restart "$work/irc"
   wait_for '[ "$(count "joined $channel" "$work/mirc.log")" -ge 2 ]' 30 || fail "the stand-in did not reconnect"
-  grep -q "retrying in 200 ms" "$work/mirc.log" && grep -q "retrying in 400 ms" "$work/mirc.log" ||
-    fail "no growing back-off reported"
   play "$work/after.txt"
   expect_said_count 3
   printf '\001ACTION is playing: before - ?\001\n\001ACTION is playing: after one - ?\001\n\001ACTION is playing: after two - ?\001\n' >"$work/expected"

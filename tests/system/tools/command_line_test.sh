@@ -74,6 +74,13 @@ if [ -z "$bin" ]; then
   expect_bad "bad value for CHANNEL: chirpline" "$t/irc-peers" start "$work/irc" chirpline
   expect_bad "stop needs DIR" "$t/irc-peers" stop
   expect_bad "no peers were started there" "$t/irc-peers" restart "$work/irc"
+  # Pid files whose processes ended, their ids given to another process since: stop leaves it be.
+  checked=$((checked + 1))
+  sleep 300 &
+  mkdir "$work/peers" && echo $! | tee "$work/peers/ii.pid" >"$work/peers/ngircd.pid"
+  run "$t/irc-peers" stop "$work/peers"
+  grep -q sleep "/proc/$!/cmdline" || failed "irc-peers stop ended a process it had not started"
+  kill $! 2>/dev/null
   expect_help "$t/wine-desktop" --help
   expect_bad "unknown command 'frob'" "$t/wine-desktop" frob
   expect_bad "stop needs one argument" "$t/wine-desktop" stop
@@ -109,11 +116,12 @@ else
   expect_help "$w" "$bin/announce-latency.exe" --help
   expect_bad "2 is one too many" "$w" "$bin/announce-latency.exe" 1 2
   expect_help "$w" "$bin/irc-latency.exe" --help
-  expect_bad "PORT and CHANNEL_FILE are needed" "$w" "$bin/irc-latency.exe"
-  expect_bad "bad value for PORT: x" "$w" "$bin/irc-latency.exe" x out
-  expect_bad "bad value for PORT: 70000" "$w" "$bin/irc-latency.exe" 70000 out
-  expect_bad "bad value for TRACKS: junk" "$w" "$bin/irc-latency.exe" 6667 out junk
-  expect_bad "bad value for GAP_MS: 5s" "$w" "$bin/irc-latency.exe" 6667 out 10 5s
+  expect_bad "SERVER and CHANNEL_FILE are needed" "$w" "$bin/irc-latency.exe"
+  expect_bad "bad value for SERVER: 6667" "$w" "$bin/irc-latency.exe" 6667 out
+  expect_bad "bad value for SERVER: 127.0.0.1:70000" "$w" "$bin/irc-latency.exe" 127.0.0.1:70000 out
+  expect_bad "bad value for SERVER: x:6667" "$w" "$bin/irc-latency.exe" x:6667 out
+  expect_bad "bad value for TRACKS: junk" "$w" "$bin/irc-latency.exe" 127.0.0.1:6667 out junk
+  expect_bad "bad value for GAP_MS: 5s" "$w" "$bin/irc-latency.exe" 127.0.0.1:6667 out 10 5s
   expect_help "$w" "$bin/corvane-host.exe" --help
   expect_bad "unknown command 'frob'" "$w" "$bin/corvane-host.exe" frob
   expect_bad "--dll needs a value" "$w" "$bin/corvane-host.exe" --dll
