@@ -95,7 +95,13 @@ if [ -z "$bin" ]; then
   expect_help "$t/fresh-check" --help
   expect_bad "unknown option --frob" "$t/fresh-check" --frob
   expect_bad "c is one too many" "$t/fresh-check" a b c
-  expect_bad "no commit no-such-ref" "$t/fresh-check" "$root" no-such-ref
+  # What it is given is checked before root is asked for; its temporary folder
+  # goes on the way out, named through a link and with a trailing slash.
+  mkdir "$work/tmp"
+  ln -s tmp "$work/link"
+  expect_bad "no commit no-such-ref in $root" env TMPDIR="$work/link/" "$t/fresh-check" "$root" no-such-ref
+  expect_bad "cannot clone $work/no-such-repo" env TMPDIR="$work/link/" "$t/fresh-check" "$work/no-such-repo"
+  [ -z "$(ls -A "$work/tmp")" ] || failed "fresh-check left $(ls -A "$work/tmp") behind"
   # These two say only how they are used.
   expect_help "$t/test" --help
   expect_bad "usage" "$t/test" x

@@ -1,7 +1,8 @@
 #!/bin/sh
 # tools/progress: the step's own lines pass, a flood of progress lines comes out
 # as a line per tenth, a silent stretch still gets a line within about ten
-# seconds, and the step's exit status is the tool's.
+# seconds, the step's exit status is the tool's, and tools/setup's install shows
+# its percentages through sudo.
 #
 # usage: progress_test.sh ROOT
 set -u
@@ -26,6 +27,25 @@ tail -n 1 "$work/out" | grep -q '^  build: FAILED (status 3) after [0-9]* s$' ||
 sed -n '/^begun$/,/^ended$/p' "$work/out" | grep -q '^  quiet: still going ([0-9]* s)$' ||
   fail "twelve silent seconds passed without a line"
 tail -n 1 "$work/out" | grep -q '^  quiet: done in 1[2-9] s$' || fail "the last line does not give the step's time"
+
+# tools/setup as a user: apt's status lines reach tools/progress through a sudo
+# that closes every descriptor above 2, as sudo does, and its chatter does not.
+# A user with one package missing, with apt and sudo stood in for.
+fake=$work/bin
+mkdir "$fake"
+printf '#!/bin/sh\n[ "$1" = -u ] && echo 1000 || exec /usr/bin/id "$@"\n' >"$fake/id"
+printf '#!/bin/sh\n[ "$3" = zip ] || echo "install ok installed"\n' >"$fake/dpkg-query"
+printf '#!/bin/sh\necho i386\n' >"$fake/dpkg"
+printf '#!/bin/sh\nexec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-\nexec "$@"\n' >"$fake/sudo"
+printf '#!/bin/sh\necho "$*" >>"%s/apt-args"\n[ "$5" = install ] || exit 0
+echo "Unpacking zip ..."\necho "pmstatus:zip:40:Installing zip" >&3 && echo "pmstatus:zip:90:Configuring zip" >&3\n' \
+  "$work" >"$fake/apt-get"
+chmod +x "$fake"/*
+PATH="$fake:$PATH" "$1/tools/setup" >"$work/out" 2>&1 || fail "setup failed"
+grep -q '^  installing packages: *40% ' "$work/out" && grep -q '^  installing packages: *90% ' "$work/out" ||
+  fail "no percentages from the install through sudo"
+! grep -q 'Unpacking' "$work/out" || fail "apt's chatter came through"
+grep -q 'APT::Status-Fd=3 install -y -qq --no-install-recommends *zip$' "$work/apt-args" || fail "apt-get was not asked to install zip"
 
 [ $failures -eq 0 ] && echo "progress: all checks passed"
 [ $failures -eq 0 ]
