@@ -102,34 +102,30 @@ bool is_mirc_window(HWND window) {
 // later message, at the latest until the component unloads.
 late_block_t<unique_handle, HWND> late;
 
-// WM_NULL needs no block and does nothing, yet mIRC answers it only after
-// starting on every message sent before it. A window that is gone has dropped
-// whatever was queued for it, whatever error the send reports. `hung` is set
-// when the platform refused to ask because it counts the window hung.
-bool mirc_answers(HWND window, bool& hung) noexcept {
-  DWORD_PTR ignored = 0;
-  const ULONGLONG asked_at = GetTickCount64();
-  if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, mirc_catch_up_timeout_ms, &ignored) !=
-      0)
-    return true;
-  if (!IsWindow(window)) return true;
-  hung = GetTickCount64() - asked_at < mirc_catch_up_timeout_ms / 2;
-  return false;
-}
-
-mirc_reply send_command(HWND target, unsigned block_index) noexcept {
+// One message to mIRC, its wait bounded by bound_ms. The platform gives up on
+// a window it already knows to be hung without waiting, with the same error
+// as a wait that ran out: only the time tells the two apart.
+mirc_reply send_bounded(HWND target, UINT message, WPARAM method, LPARAM block_index, std::uint32_t bound_ms) noexcept {
   DWORD_PTR answer = 0;
   const ULONGLONG sent_at = GetTickCount64();
-  if (SendMessageTimeoutW(target, mirc_interface::command_message, mirc_command_method, block_index,
-                          SMTO_BLOCK | SMTO_ABORTIFHUNG, mirc_answer_timeout_ms, &answer) != 0)
+  if (SendMessageTimeoutW(target, message, method, block_index, SMTO_BLOCK | SMTO_ABORTIFHUNG, bound_ms, &answer) != 0)
     return {mirc_reply::kind::answered, answer, 0};
   const DWORD error = GetLastError();
   if (error != ERROR_TIMEOUT && error != 0) return {mirc_reply::kind::failed, 0, error};
-  // The platform gives up on a window it already knows to be hung without
-  // waiting, with the same error as a wait that ran out: only the time tells
-  // the two apart.
-  if (GetTickCount64() - sent_at < mirc_answer_timeout_ms / 2) return {mirc_reply::kind::hung, 0, 0};
+  if (GetTickCount64() - sent_at < bound_ms / 2) return {mirc_reply::kind::hung, 0, 0};
   return {mirc_reply::kind::timed_out, 0, 0};
+}
+
+// WM_NULL needs no block and does nothing, yet mIRC answers it only after
+// starting on every message sent before it. A window that is gone has dropped
+// whatever was queued for it, whatever error the send reports. `hung` is set
+// when the question came back without a wait (the platform counts the window
+// hung, or refused the message).
+bool mirc_answers(HWND window, bool& hung) noexcept {
+  const mirc_reply reply = send_bounded(window, WM_NULL, 0, 0, mirc_catch_up_timeout_ms);
+  if (reply.what == mirc_reply::kind::answered || !IsWindow(window)) return true;
+  hung = reply.what != mirc_reply::kind::timed_out;
+  return false;
 }
 
 // The window mIRC takes commands through: the first child of the "MDIClient"
@@ -196,5 +192,7 @@ void deliver_command(const char* command_text) {
 
   // The section closes on every way out but one: a late message hands it to
   // `late` (mIRC may still read it).
-  settle_reply(late, std::move(section), target, send_command(target, block_index));
+  settle_reply(
+      late, std::move(section), target,
+      send_bounded(target, mirc_interface::command_message, mirc_command_method, block_index, mirc_answer_timeout_ms));
 }
