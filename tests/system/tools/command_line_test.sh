@@ -103,6 +103,22 @@ if [ -z "$bin" ]; then
   run "$t/irc-peers" stop "$work/peers"
   grep -q sleep "/proc/$!/cmdline" || failed "irc-peers stop ended a process it had not started"
   kill $! 2>/dev/null
+  # A stop while a start runs, and a start cut short by TERM once its server
+  # is forked: no peer of DIR is left running, though its pid file may not
+  # have been written yet.
+  for how in stop TERM; do
+    checked=$((checked + 1))
+    p=$(CDPATH= cd -- "$work" && pwd -P)/peers-$how
+    "$t/irc-peers" start "$p" '#race' >"$work/out" 2>"$work/err" &
+    wait_for '[ -s "$p/ngircd.pid" ] || ! kill -0 $!'
+    if [ $how = stop ]; then "$t/irc-peers" stop "$p"; else kill -TERM $!; fi
+    wait $!
+    for c in /proc/[0-9]*/cmdline; do
+      tr '\0' '\n' 2>/dev/null <"$c" | grep -qxF -e "$p/ngircd.conf" -e "$p/ii" || continue
+      failed "irc-peers $how beside a start left ${c%/cmdline} running"
+      kill "$(basename "${c%/cmdline}")"
+    done
+  done
   expect_help "$t/wine-desktop" --help
   expect_bad "unknown command 'frob'" "$t/wine-desktop" frob
   expect_bad "stop needs one argument" "$t/wine-desktop" stop
