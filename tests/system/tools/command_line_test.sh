@@ -14,16 +14,17 @@ checked=0
 sudo="" not_run=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo -n"
 $sudo true 2>/dev/null || sudo="" not_run="fresh-check's arguments and cleanup, which need root or sudo without a password"
-# Processes with their root, working folder or an open file in $1.
-left() { $sudo find /proc/[0-9]*/root /proc/[0-9]*/cwd /proc/[0-9]*/fd -maxdepth 1 -lname "$1/*" 2>/dev/null; }
-# Removes $1 and whatever a failed cleanup left in it.
-sweep() {
-  # shellcheck disable=SC2046
-  $sudo kill -9 $(left "$1" | cut -d/ -f3) 2>/dev/null
-  awk '{ print $2 }' /proc/mounts | grep "^$1/" | sort -r | while read -r m; do $sudo umount -l "$m"; done
-  $sudo rm -rf --one-file-system "$1"
+# What runs or is mounted in $1: /proc/PID/root, cwd or fd/N of the processes
+# with their root, working folder or an open file there, then the mounts.
+left() {
+  $sudo find /proc/[0-9]*/root /proc/[0-9]*/cwd /proc/[0-9]*/fd -maxdepth 1 -lname "$1/*" 2>/dev/null
+  awk '{ print $2 }' /proc/mounts | grep "^$1/"
 }
-trap 'sweep "$work"' EXIT
+# What a failed cleanup left goes with the folder.
+# shellcheck disable=SC2046
+trap '$sudo kill -9 $(left "$work" | grep ^/proc | cut -d/ -f3) 2>/dev/null
+  left "$work" | grep -v ^/proc | sort -r | while read -r m; do $sudo umount -l "$m"; done
+  $sudo rm -rf --one-file-system "$work"' EXIT
 
 failed() {
   echo "FAIL: $*"
@@ -33,13 +34,7 @@ failed() {
 }
 
 # Waits up to 30 s for the test "$1".
-wait_for() {
-  n=0
-  until eval "$1"; do
-    n=$((n + 1)); [ $n -le 300 ] || return 1
-    sleep 0.1
-  done
-}
+wait_for() { n=0; until eval "$1" || [ $n -gt 300 ]; do n=$((n + 1)); sleep 0.1; done; }
 
 # A tool that did not stop at its command line would start real work: bound it.
 run() { timeout 120 "$@" </dev/null >"$work/out" 2>"$work/err"; }
@@ -114,9 +109,8 @@ if [ -z "$bin" ]; then
     if [ $how = stop ]; then "$t/irc-peers" stop "$p"; else kill -TERM $!; fi
     wait $!
     for c in /proc/[0-9]*/cmdline; do
-      tr '\0' '\n' 2>/dev/null <"$c" | grep -qxF -e "$p/ngircd.conf" -e "$p/ii" || continue
-      failed "irc-peers $how beside a start left ${c%/cmdline} running"
-      kill "$(basename "${c%/cmdline}")"
+      tr '\0' '\n' 2>/dev/null <"$c" | grep -qxF -e "$p/ngircd.conf" -e "$p/ii" &&
+        failed "irc-peers $how beside a start left ${c%/cmdline} running" && kill "$(basename "${c%/cmdline}")"
     done
   done
   expect_help "$t/wine-desktop" --help
@@ -150,37 +144,29 @@ if [ -z "$bin" ]; then
     # or, with that signal ignored, as a failed write; and by TERM while a
     # process it did not start uses the root, which it must leave and name.
     for c in TERM:143 PIPE:141 EPIPE:141 held:1; do
-      checked=$((checked + 1))
-      how=${c%:*} d=$work/cut-$how
+      checked=$((checked + 1)) how=${c%:*} d=$work/cut-${c%:*} sig=--default-signal=PIPE
+      [ $how != EPIPE ] || sig=--ignore-signal=PIPE
       mkdir -p "$d/tmp"
-      sig=--default-signal=PIPE
-      [ $how = EPIPE ] && sig=--ignore-signal=PIPE
-      {
-        $sudo sh -c 'echo $$ >"$1"; shift; exec "$@"' sh "$d/pid" \
-          env $sig FRESH_CHECK_STAND_IN=1 TMPDIR="$d/tmp" "$t/fresh-check" "$root" 2>"$work/err"
-        echo $? >"$d/status"
-      } | {
+      { $sudo sh -c 'echo $$ >"$1"; shift; exec "$@"' sh "$d/pid" env $sig FRESH_CHECK_STAND_IN=1 TMPDIR="$d/tmp" \
+          "$t/fresh-check" "$root" 2>"$work/err"; echo $? >"$d/status"; } | {
         wait_for '[ -e "$d/status" ] || $sudo test -e "$(echo "$d"/tmp/chirpline-fresh.*)/stand-in.ready"'
         w=$(echo "$d"/tmp/chirpline-fresh.*)
         case $how in
-          *PIPE) exec </dev/null; $sudo touch "$w/stand-in.end" ;;
-          *)
-            [ $how = TERM ] || $sudo sh -c 'cd "$1" && touch "$2" && exec sleep 60' sh "$w/as-root/usr" "$d/held" </dev/null &
-            wait_for '[ $how = TERM ] || [ -e "$d/held" ]'
-            $sudo kill -TERM "$(cat "$d/pid")"
-            cat >"$work/out" ;;
+          *PIPE) exec </dev/null; $sudo touch "$w/stand-in.end"; exit ;;
+          held) $sudo sh -c 'cd "$1" && touch "$2" && exec sleep 60' sh "$w/as-root/usr" "$d/held" </dev/null &
+            wait_for '[ -e "$d/held" ]' ;;
         esac
+        $sudo kill -TERM "$(cat "$d/pid")"
+        cat >"$work/out"
       }
-      [ "$(cat "$d/status")" = "${c#*:}" ] || failed "fresh-check cut short ($how) ended with status $(cat "$d/status"), not ${c#*:}"
-      procs=$(left "$d/tmp") mounts=$(grep -F " $d/" /proc/mounts | cut -d' ' -f2)
-      if [ $how = held ]; then
-        # The mounts kept and named, and only the holder left, named too.
-        holder=$(sed -n 's/^  used by process \([0-9]*\) (sleep)$/\1/p' "$work/err")
-        [ -n "$mounts" ] && [ "$mounts" = "$(sed -n 's/^  mounted: //p' "$work/err")" ] && [ "$procs" = "/proc/$holder/cwd" ] ||
-          failed "fresh-check cut short ($how) did not keep and name what it left: $procs $mounts"
-      else
-        [ -z "$procs$mounts$(ls -A "$d/tmp")" ] || failed "fresh-check cut short ($how) left $procs $mounts $(ls -A "$d/tmp")"
-      fi
+      # Nothing left, but held: its mounts kept and named, and the holder alone left, named too.
+      left=$(left "$d/tmp")
+      holder=$(sed -n 's/^  used by process \([0-9]*\) (sleep)$/\1/p' "$work/err")
+      kept=$(sed -n 's/^  mounted: //p' "$work/err")
+      [ "$(cat "$d/status")" = "${c#*:}" ] && if [ $how = held ]; then
+        [ -n "$kept" ] && [ "$left" = "$(printf '/proc/%s/cwd\n%s' "$holder" "$kept")" ]
+      else [ -z "$left$(ls -A "$d/tmp")" ]; fi ||
+        failed "fresh-check cut short ($how): status $(cat "$d/status") (want ${c#*:}); left: $left $(ls -A "$d/tmp")"
     done
   fi
   # These two say only how they are used.
