@@ -418,6 +418,17 @@ TEST(ComponentPlayback, CompilerLookupFailuresCrossTheLibraryToTheHost) {
 
 // --- stalls and refusals through the real component ---
 
+// Whether a track's last line says it was held back because a mIRC had not
+// caught up: busy, or hung by the platform's count (five seconds stalled).
+bool held_back(const std::string& line, const char* which = "mIRC") {
+  return line == std::string("Error: ") + which + " is still busy with an earlier command; track not announced" ||
+         line == std::string("Error: ") + which + " is not responding; track not announced";
+}
+
+std::size_t count_of(const std::vector<std::string>& lines, const std::string& line) {
+  return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
+}
+
 // The real DLL with a console that keeps its lines; tracks played one by one.
 class BinaryDelivery : public testing::Test {
 protected:
@@ -449,6 +460,17 @@ protected:
   std::string last_line(const std::string& title, long long* took = nullptr) {
     const auto lines = play(title, took);
     return lines.empty() ? "<no line>" : lines.back();
+  }
+  // Plays tracks "STEM1", "STEM2", ... until one is announced; each before it
+  // must be held back by `which` mIRC. The command that went.
+  std::string play_until_announced(const std::string& stem, const char* which) {
+    for (int i = 1; i <= 30; ++i) {
+      const std::string title = stem + std::to_string(i), line = last_line(title);
+      if (line == success_line) return "/me is playing: " + title + " - B";
+      EXPECT_TRUE(held_back(line, which)) << title << ": " << line;
+    }
+    ADD_FAILURE() << "mIRC never caught up";
+    return "<none>";
   }
   // Until mIRC has handled that many command messages (questions aside).
   static void wait_for(const mirc_standin& mirc, std::size_t commands) {
@@ -529,17 +551,6 @@ TEST_F(BinaryDelivery, ABlockWeMayNotOpenIsATakenName) {
   EXPECT_FALSE(shared_block_exists(L"mIRC1"));
 }
 
-// Whether a track's last line says it was held back because a mIRC had not
-// caught up: busy, or hung by the platform's count (five seconds stalled).
-bool held_back(const std::string& line, const char* which = "mIRC") {
-  return line == std::string("Error: ") + which + " is still busy with an earlier command; track not announced" ||
-         line == std::string("Error: ") + which + " is not responding; track not announced";
-}
-
-std::size_t count_of(const std::vector<std::string>& lines, const std::string& line) {
-  return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
-}
-
 // The player restarted while mIRC still has a late track's message in hand:
 // the block of that message closed with the old instance, and the new one
 // asks before it makes any. mIRC stays stuck until the test lets it go, so
@@ -554,15 +565,7 @@ TEST_F(BinaryDelivery, ARestartWhileMircIsBehindRunsNoCommandTwice) {
   EXPECT_TRUE(held_back(skipped)) << skipped;
   release.set();
   wait_for(mirc, 1);
-  std::string sent;
-  for (int i = 1; sent.empty(); ++i) {
-    ASSERT_LE(i, 30) << "mIRC never caught up";
-    const std::string title = "After restart " + std::to_string(i), line = last_line(title);
-    if (line == success_line)
-      sent = "/me is playing: " + title + " - B";
-    else
-      ASSERT_TRUE(held_back(line)) << title << ": " << line;
-  }
+  const std::string sent = play_until_announced("After restart ", "mIRC");
   EXPECT_EQ(mirc.received(), (std::vector<std::string>{"mirc-standin: refused no shared block mIRC (error 2)", sent}));
   const auto trace = mirc.trace();
   EXPECT_GE(count_of(trace, "question"), 2u) << "the old instance's first track and the new one's each asked";
@@ -607,15 +610,7 @@ TEST_F(BinaryDelivery, TwoMircsAndARestartRunNoCommandTwice) {
   release_behind.set();
   wait_for(behind, 1);
   release_front.set();
-  std::string sent;
-  for (int i = 1; sent.empty(); ++i) {
-    ASSERT_LE(i, 30) << "the mIRC behind never caught up";
-    const std::string title = "After restart " + std::to_string(i), line = last_line(title);
-    if (line == success_line)
-      sent = "/me is playing: " + title + " - B";
-    else
-      ASSERT_TRUE(held_back(line, "another mIRC")) << title << ": " << line;
-  }
+  const std::string sent = play_until_announced("After restart ", "another mIRC");
   EXPECT_EQ(behind.received(), std::vector<std::string>{"mirc-standin: refused no shared block mIRC (error 2)"});
   EXPECT_EQ(front.received(), std::vector<std::string>{sent});
   EXPECT_GE(count_of(behind.trace(), "question"), 1u);
