@@ -14,4 +14,13 @@ void set_allocation_hook(allocation_hook hook, void* context) noexcept;
 // holds) lower, on every build, sanitised or not.
 long outstanding_blocks() noexcept;
 
+// Bytes held in blocks (as the runtime sizes them) counted from zero while a
+// watch is on: every block handed out adds, every block given back subtracts,
+// blocks from before the watch included. A block that realloc moves is held
+// twice while its bytes are copied, and counts so at that moment.
+void start_held_watch() noexcept;
+void stop_held_watch() noexcept;
+// The most held at any moment since the watch began.
+long long held_peak() noexcept;
+
 } // namespace pfc
