@@ -1,10 +1,9 @@
 // Installs the text buffers' allocation hook for one scope: counts every
 // request and can refuse a chosen one, as a runtime out of memory would; and
-// measures what the scope holds at most, in blocks as the runtime sizes them.
+// measures the most the scope holds at once.
 #pragma once
 #include "allocation_hook.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <utility>
@@ -17,24 +16,22 @@ public:
   explicit allocation_probe(unsigned fail_at = 0, std::size_t refuse_above = static_cast<std::size_t>(-1))
       : fail_at_(fail_at), refuse_above_(refuse_above) {
     pfc::set_allocation_hook(&allocation_probe::hook, this);
-    pfc::start_held_watch();
+    pfc::watch_held(true);
   }
   allocation_probe(const allocation_probe&) = delete;
   allocation_probe& operator=(const allocation_probe&) = delete;
   ~allocation_probe() {
-    pfc::stop_held_watch();
+    pfc::watch_held(false);
     pfc::set_allocation_hook(nullptr, nullptr);
   }
 
   unsigned requests() const noexcept { return static_cast<unsigned>(sizes_.size()); }
   const std::vector<std::size_t>& sizes() const noexcept { return sizes_; }
-  std::size_t largest() const noexcept { return sizes_.empty() ? 0 : *std::max_element(sizes_.begin(), sizes_.end()); }
   bool refused() const noexcept { return refused_; }
-  // The most the scope held at once beyond what was held when it began (a
-  // block that moved counted twice while it was copied).
+  // Beyond what was held when the probe began (pfc::watch_held).
   long long held_peak() const noexcept { return pfc::held_peak(); }
 
-  // Notes every later request beside what progress() says at that moment
+  // Each later request, noted beside what progress() says at that moment
   // (for a load, how much data has arrived).
   struct noted_request {
     std::size_t bytes;
