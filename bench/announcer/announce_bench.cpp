@@ -177,6 +177,9 @@ void BM_plain_command(benchmark::State& state, int mix, int size) {
 } // namespace
 
 int main(int argc, char** argv) {
+  // Quiet runs measured 0.84 to 1.17 times, and the plain side alone moved by
+  // a fifth between two builds of the same code (where its loop fell): the
+  // goal keeps a third of itself above that.
   std::vector<bench::ratio> ratios;
   for (const int size : {30, 200}) {
     for (int mix = 0; mix < 4; ++mix) {
@@ -184,7 +187,7 @@ int main(int argc, char** argv) {
       benchmark::RegisterBenchmark(("command/" + base).c_str(), BM_command, mix, size);
       benchmark::RegisterBenchmark(("plain_command/" + base).c_str(), BM_plain_command, mix, size);
       ratios.push_back({"command of " + base + " bytes vs plain", "command/" + base, "plain_command/" + base,
-                        bench::ratio::slowdown, 1.5});
+                        bench::ratio::slowdown, 2});
     }
   }
   return bench::run_with_ratios(argc, argv, std::move(ratios));

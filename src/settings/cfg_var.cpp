@@ -40,20 +40,21 @@ void cfg_string::read_payload(settings_reader& reader, std::uint32_t size, abort
   constexpr std::uint32_t chunk_size = 256;
   pfc::string8_fast gathered;
   // Room is made ahead only as far as the data has shown itself: 64 KiB at
-  // first, then four times what has arrived whenever that is full, never more
-  // than the declared size. A size field that promises more than the data
-  // holds so costs a few times the data at most, never a request of its own;
-  // and a whole payload moves its block a third of its length in all, where
-  // doubling from 64 KiB moved up to all of it.
+  // first, then twice what has arrived whenever that is full, and never past
+  // the declared size. So no block is more than about twice the data that
+  // arrived (or the first 64 KiB), whatever the size field promises; and a
+  // whole payload holds at most about twice its size, even while its block
+  // moves and the old and the new are held at once, since the last step
+  // stops at the declared size. A larger step copies less of a long payload
+  // but breaks the first bound.
   constexpr std::uint32_t first_room = 64u << 10;
-  constexpr std::uint32_t growth = 4;
   std::uint32_t room = size < first_room ? size : first_room;
   gathered.reserve(room + chunk_size);
   std::uint64_t total = 0;
   std::uint32_t n;
   do {
     if (gathered.text_length() >= room && room < size) {
-      room = size / growth < room ? size : room * growth;
+      room = size / 2 < room ? size : room * 2;
       gathered.reserve(room + chunk_size);
     }
     // Each chunk is read straight into the gathering text and contributes

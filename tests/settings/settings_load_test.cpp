@@ -2,6 +2,7 @@
 #include "settings/variable_map.h"
 #include "settings_test_support.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -167,7 +168,7 @@ TEST_F(SettingsLoad, ASizeFieldBeyondMemoryAndDataFailsAsDamageNotAsMemory) {
   constexpr std::uint32_t memory = 1u << 20;
   for (std::uint32_t declared :
        {(64u << 10) + 1, memory, memory + 1, 16u << 20, (16u << 20) + 1, 1u << 31, 0xFFFFFFFFu}) {
-    for (std::size_t present : {0u, 1u, 300u, 70000u}) {
+    for (std::size_t present : {0u, 1u, 300u, 70000u, 300000u}) {
       if (present >= declared) continue;
       set_values("mine", 1);
       bytes stream;
@@ -201,18 +202,56 @@ TEST_F(SettingsLoad, APatternPayloadOver16MiBIsPassedOverAndTheLoadGoesOn) {
   EXPECT_EQ(pattern_text(), "%title% - %album%");
   EXPECT_EQ(cfg_enabled.value, 0);
   EXPECT_EQ(reader.position(), stream.size());
+}
 
-  bytes at_limit;
-  append_record(at_limit, pattern_id, bytes(limit, 'y'));
-  {
-    // Its block grows from what has arrived, four times as much at each step,
-    // not once per doubling: every move copies the text so far.
-    const allocation_probe requests;
-    load(at_limit);
-    EXPECT_LE(requests.requests(), 8u);
+// What a pattern load holds, against the data that has arrived: no block more
+// than about twice what the reader had handed over when it was asked for
+// (plus the first 64 KiB), whatever the size field promises; and a whole
+// payload, up to the largest a load takes, no more than about twice its size
+// in all it holds at once, the moves of its block included. Payloads just
+// past a step of growth, and size fields that promise far more than arrives.
+TEST_F(SettingsLoad, MemoryFollowsTheDataThatArrivedNotTheSizeField) {
+  constexpr std::size_t first_room = 64u << 10;
+  // A chunk's room ahead of the text, its terminator, the allocator's rounding.
+  constexpr std::size_t slack = first_room + 1024;
+  constexpr std::uint32_t mib = 1u << 20;
+  const struct {
+    std::uint32_t declared;
+    std::uint32_t present;
+  } cases[] = {{first_room + 1, first_room + 1},
+               {300000, 300000},
+               {4 * mib + 1, 4 * mib + 1},
+               {5 * mib, 5 * mib},
+               {16 * mib, 16 * mib},
+               {16 * mib, 300000},
+               {16 * mib, 4 * mib},
+               {16 * mib, 5 * mib},
+               {5 * mib, 4 * mib + 1}};
+  for (const auto& c : cases) {
+    set_values("mine", 1);
+    bytes stream;
+    append_record_head(stream, pattern_id, c.declared);
+    stream.resize(stream.size() + c.present, 'x');
+    memory_reader reader(stream);
+    const bool whole = c.present == c.declared;
+    allocation_probe memory;
+    memory.note_progress([&] { return reader.position(); });
+    if (whole)
+      load(reader);
+    else
+      EXPECT_THROW(load(reader), corvane_io::exception_io_data_truncation);
+    std::size_t beyond = 0; // the most a block asked for went past twice what had arrived
+    for (const auto& request : memory.noted())
+      beyond = std::max(beyond, request.bytes - std::min(request.bytes, 2 * request.progress));
+    EXPECT_LE(beyond, slack) << c.declared << " declared, " << c.present << " present";
+    if (whole) {
+      EXPECT_LE(memory.held_peak(), 2ll * c.present + static_cast<long long>(slack)) << c.present << " bytes";
+      ASSERT_EQ(cfg_title_pattern.text_length(), c.present);
+      EXPECT_EQ(cfg_title_pattern.text_ptr()[c.present - 1], 'x');
+    } else {
+      EXPECT_EQ(pattern_text(), "mine") << c.declared << " declared, " << c.present << " present";
+    }
   }
-  EXPECT_EQ(cfg_title_pattern.text_length(), limit);
-  EXPECT_EQ(cfg_title_pattern.text_ptr()[limit - 1], 'y');
 }
 
 TEST_F(SettingsLoad, AnEmptyPatternPayloadEmptiesThePattern) {

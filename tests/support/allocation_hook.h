@@ -13,5 +13,12 @@ void set_allocation_hook(allocation_hook hook, void* context) noexcept;
 // that leaks leaves it higher, one that frees twice (or frees what it still
 // holds) lower, on every build, sanitised or not.
 long outstanding_blocks() noexcept;
+// Bytes held in blocks (as the runtime sizes them) while a watch is on,
+// counted from zero when it starts: blocks handed out add, blocks given back
+// subtract, those from before the watch included. A resized block counts
+// with its old one until that goes, as when the runtime moves it.
+void watch_held(bool on) noexcept;
+// The most held at any moment of the watch.
+long long held_peak() noexcept;
 
 } // namespace pfc

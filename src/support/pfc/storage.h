@@ -55,6 +55,13 @@ public:
     size_ = n;
   }
 
+  // An allocation of exactly count elements when it has fewer, so that the
+  // owner decides the step rather than the policy; the logical size is
+  // unchanged and a larger block is kept.
+  void allocate_ahead(std::uint32_t count) {
+    if (count > allocation_) reallocate(count);
+  }
+
   void clear() noexcept {
     mem_realloc(block_, 0);
     block_ = nullptr;

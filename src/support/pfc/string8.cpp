@@ -26,6 +26,17 @@ template <typename Policy> void string8_t<Policy>::fit(std::uint32_t n) {
   }
 }
 
+template <typename Policy> void string8_t<Policy>::reserve(std::uint32_t n) {
+  if (n <= used_length_) return;
+  if (n == 0xFFFFFFFFu) throw_bad_alloc();
+  if constexpr (std::is_same_v<Policy, alloc_doubling>) {
+    storage_.allocate_ahead(n + 1);
+    storage_.data()[used_length_] = '\0'; // a block that is new holds no terminator yet
+  } else {
+    fit(n + 1);
+  }
+}
+
 template <typename Policy> bool string8_t<Policy>::overlaps(const char* text) const noexcept {
   const char* start = storage_.data();
   if (start == nullptr || text == nullptr) return false;

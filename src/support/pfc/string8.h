@@ -55,10 +55,10 @@ public:
   }
 
   // Room for a text of n bytes made ahead, so that appends up to it need no
-  // further allocation (a doubling string keeps it; a standard one fits it).
-  void reserve(std::uint32_t n) {
-    if (n > used_length_) fit(n + 1);
-  }
+  // further allocation. A doubling string gets exactly that much (its own
+  // doubling goes on from there when it is outgrown), never the power of two
+  // above it; a standard one fits it.
+  void reserve(std::uint32_t n);
 
   // assign_text(from.text_ptr(), infinite_length), with the same text and the
   // same block size, but where that would allocate a block anyway, from's
