@@ -10,15 +10,24 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace {
 
 std::vector<std::string> g_delivered;
 bool g_delivery_throws = false;
+// What was published, each with the console lines logged before it.
+std::vector<std::pair<std::string, std::size_t>> g_published;
+const announcer_test_host* g_host = nullptr;
 
 void record_delivery(const char* command_text) {
   if (g_delivery_throws) throw std::runtime_error("delivery failed");
   g_delivered.emplace_back(command_text);
+}
+
+void record_publication(const char* command_text) noexcept {
+  g_published.emplace_back(command_text, g_host->lines().size());
 }
 
 class PlayCallback : public testing::Test {
@@ -26,6 +35,8 @@ protected:
   PlayCallback() {
     g_delivered.clear();
     g_delivery_throws = false;
+    g_published.clear();
+    g_host = &host;
   }
 
   // What the host does: one reference for the callee, through the callback's
@@ -36,7 +47,7 @@ protected:
   }
 
   announcer_test_host host;
-  service_impl_single_t<play_callback_mirc> callback{&record_delivery};
+  service_impl_single_t<play_callback_mirc> callback{&record_delivery, &record_publication};
 };
 
 TEST_F(PlayCallback, AnswersOnlyAsPlayCallbackStaticAndAsksOnlyForNewTracks) {
@@ -65,6 +76,20 @@ TEST_F(PlayCallback, LogsButSendsNothingWhenDisabled) {
   cfg_enabled.value = 2; // any non-zero byte means enabled
   notify(track);
   EXPECT_EQ(g_delivered.size(), 1u);
+}
+
+// Announced or not, every track's command is published, after its title line
+// and before anything goes to mIRC.
+TEST_F(PlayCallback, PublishesEveryTrackWhetherSentOrNot) {
+  auto track = host.make_track("T", "A");
+  cfg_enabled.value = 0;
+  notify(track);
+  cfg_enabled.value = 1;
+  g_delivery_throws = true;
+  EXPECT_THROW(notify(track), std::runtime_error);
+  const std::pair<std::string, std::size_t> after_title{"/me is playing: T - A", 1};
+  EXPECT_EQ(g_published, (std::vector<std::pair<std::string, std::size_t>>{after_title, {after_title.first, 2}}));
+  EXPECT_TRUE(g_delivered.empty());
 }
 
 TEST_F(PlayCallback, CompilesThePatternAfreshForEveryTrack) {
