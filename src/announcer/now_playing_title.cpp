@@ -14,8 +14,8 @@ void write_now_playing_title(now_playing::block& b, const char* command_text) no
   const char* title = std::strncmp(command_text, announce_prefix, announce_prefix_length) == 0
                           ? command_text + announce_prefix_length
                           : command_text;
+  char16_t units[now_playing::text_units];
   std::size_t taken = 0;
-  char16_t* text = now_playing::begin_title(b);
-  const std::size_t units = pfc::utf8_to_utf16_fitted(text, now_playing::text_units, title, taken);
-  now_playing::end_title(b, static_cast<std::uint32_t>(units));
+  const std::size_t length = pfc::utf8_to_utf16_fitted(units, now_playing::text_units, title, taken);
+  now_playing::write_title(b, units, static_cast<std::uint32_t>(length));
 }

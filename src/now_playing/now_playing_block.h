@@ -19,21 +19,29 @@ inline constexpr std::uint32_t format_version = 1;
 inline constexpr std::uint32_t text_units = 2032;
 
 struct block_header {
-  std::uint32_t mark;     // block_mark once a title was written
+  std::uint32_t mark;     // block_mark
   std::uint32_t version;  // format_version
-  std::uint32_t sequence; // odd while a title is being written
-  std::uint32_t length;   // UTF-16 units of the title, terminator not counted
+  std::uint32_t sequence; // two more with each title; readers read slot sequence & 1
+  std::uint32_t reserved; // 0
+};
+
+// One copy of the title. The writer writes the title into both, one after
+// the other, so one of them is whole whenever the other is being written.
+struct title_slot {
+  std::uint32_t length;      // UTF-16 units, terminator not counted
+  char16_t text[text_units]; // the title, then a zero unit
 };
 
 struct block {
   block_header header;
-  char16_t text[text_units]; // the title, then a zero unit
+  title_slot slot[2];
 };
 
 static_assert(sizeof(block_header) == 16, "the header is four 32-bit fields");
-static_assert(offsetof(block, header.sequence) == 8 && offsetof(block, header.length) == 12, "header layout");
-static_assert(offsetof(block, text) == 16, "the text follows the header");
-static_assert(sizeof(block) == 4080, "one page holds the block");
+static_assert(offsetof(block, header.sequence) == 8, "header layout");
+static_assert(offsetof(block, slot[0].length) == 16 && offsetof(block, slot[0].text) == 20, "slot 0 layout");
+static_assert(offsetof(block, slot[1].length) == 4084 && offsetof(block, slot[1].text) == 4088, "slot 1 layout");
+static_assert(sizeof(block) == 8152, "two slots after the header");
 
 inline constexpr std::uint32_t block_size = sizeof(block);
 

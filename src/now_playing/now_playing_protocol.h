@@ -1,8 +1,11 @@
-// Writing and reading the block without a lock: the writer makes the sequence
-// odd, writes text and length, then makes it even again; a reader copies
-// between two readings of an even sequence and retries a bounded number of
-// times. Neither side ever waits for the other. Freestanding: no allocation,
-// no exception, no library beyond the compiler's.
+// Writing and reading the block without a lock, and without a reader ever
+// waiting for the writer. The writer makes the sequence odd and writes slot
+// 0, makes it even and writes slot 1: a reader copies the slot the sequence
+// names (sequence & 1), which is never the one being written, and copies
+// again when the sequence moved meanwhile, a bounded number of times. A
+// player that loses its core in the middle of a write so leaves readers the
+// slot it is not writing. Freestanding: no allocation, no exception, no
+// library beyond the compiler's.
 #pragma once
 #include "now_playing_block.h"
 
@@ -11,15 +14,10 @@
 
 namespace now_playing {
 
-// Starts a title: the sequence becomes odd, and the text goes to the pointer
-// returned (text_units units, terminator included).
-char16_t* begin_title(block& b) noexcept;
-// Ends it: length units of text were written (less than text_units); the
-// terminator, the length, the mark and the version go in, then the sequence
-// becomes even.
-void end_title(block& b, std::uint32_t length) noexcept;
+// Publishes length units of text (cut to text_units - 1) as the title.
+void write_title(block& b, const char16_t* text, std::uint32_t length) noexcept;
 
-// How often a reader copies again when a write overlapped its copy.
+// How often a reader copies again when a write moved the sequence meanwhile.
 inline constexpr unsigned read_attempts = 1000;
 
 // Copies units from shared memory; tests put a writer in its place.
