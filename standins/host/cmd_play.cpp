@@ -62,10 +62,14 @@ bool parse_play_options(const std::vector<std::wstring>& args, play_options& opt
         std::fprintf(stderr, "corvane-host: bad value for --repeat: %s (1 or more)\n", to_utf8(args[i]).c_str());
         return false;
       }
-    } else if (options.playlist.empty() && args[i].compare(0, 2, L"--") != 0) {
+    } else if (args[i].compare(0, 2, L"--") == 0) {
+      std::fprintf(stderr, "corvane-host: play: unknown option %s (try --help)\n", to_utf8(args[i]).c_str());
+      return false;
+    } else if (options.playlist.empty()) {
       options.playlist = args[i];
     } else {
-      std::fprintf(stderr, "corvane-host: play: unexpected %s (try --help)\n", to_utf8(args[i]).c_str());
+      std::fprintf(stderr, "corvane-host: play takes [--step] [--repeat N] PLAYLIST; %s is one too many\n",
+                   to_utf8(args[i]).c_str());
       return false;
     }
   }

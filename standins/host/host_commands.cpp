@@ -8,7 +8,7 @@ const host_command host_command_table[] = {
     {L"play", "[--step] [--repeat N] PLAYLIST",
      "report each track of PLAYLIST (N times over) as the new track; check no reference is kept; with --step, "
      "wait for a line on standard input before each next track and before quitting",
-     1, 4, run_play},
+     0, 4, run_play}, // its own options: run_play checks them
     {L"prefs", "[ACTION...]",
      "preferences window with the component's page; ACTIONs (click set=TEXT type=TEXT apply reset state wait=MS "
      "close) drive it first",
