@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -157,9 +158,8 @@ background_player::background_player(const std::wstring& arguments)
     : out_path_(temporary_path(L"player-out")), err_path_(temporary_path(L"player-err")) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE read_end = nullptr;
-  if (!CreatePipe(&read_end, &input_, &inherit, 0))
-    throw std::runtime_error("cannot make a pipe (error " + std::to_string(GetLastError()) + ")");
-  SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0); // the player must see the end when we close it
+  CreatePipe(&read_end, &input_, &inherit, 0);
+  SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0); // the player sees the end when we close it
   const file_handle input(read_end), out(inheritable_file(out_path_)), err(inheritable_file(err_path_));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -167,32 +167,22 @@ background_player::background_player(const std::wstring& arguments)
   startup.hStdInput = input.get();
   startup.hStdOutput = out.get();
   startup.hStdError = err.get();
-  try {
-    process_ = start(L"corvane-host.exe", arguments, startup, true);
-  } catch (...) {
-    CloseHandle(input_);
-    throw;
-  }
+  process_ = start(L"corvane-host.exe", arguments, startup, true);
 }
 
 background_player::~background_player() {
-  if (input_ != nullptr) CloseHandle(input_);
-  if (process_.hProcess != nullptr) {
-    TerminateProcess(process_.hProcess, 99); // a test that wanted its end called finish()
-    WaitForSingleObject(process_.hProcess, 10000);
-    CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
-  }
+  finish(0);
+  CloseHandle(process_.hProcess);
+  CloseHandle(process_.hThread);
   DeleteFileW(out_path_.c_str());
   DeleteFileW(err_path_.c_str());
 }
 
-bool background_player::says(const std::string& text, DWORD ms) const {
-  for (DWORD waited = 0;; waited += 20) {
-    if (err().find(text) != std::string::npos) return true;
-    if (waited > ms || WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0)
+bool background_player::says(const std::string& text) const {
+  for (int waited = 0; err().find(text) == std::string::npos; waited += 20)
+    if (waited > 30000 || WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0)
       return err().find(text) != std::string::npos;
-  }
+  return true;
 }
 
 void background_player::step() {
@@ -201,8 +191,7 @@ void background_player::step() {
 }
 
 DWORD background_player::finish(DWORD ms) {
-  if (input_ != nullptr) CloseHandle(input_);
-  input_ = nullptr;
+  if (input_ != nullptr) CloseHandle(std::exchange(input_, nullptr));
   if (WaitForSingleObject(process_.hProcess, ms) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 99);
   WaitForSingleObject(process_.hProcess, INFINITE);
   DWORD code = 0;

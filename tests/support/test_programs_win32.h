@@ -42,10 +42,9 @@ private:
   PROCESS_INFORMATION process_{};
 };
 
-// The stand-in player (corvane-host.exe) started in the background with its
-// output in files and its standard input a pipe, so that with `play --step`
-// each line given plays the next track. Ended when the test is done, unless
-// finish() saw it end.
+// The stand-in player (corvane-host.exe) in the background, its output in
+// files, its standard input a pipe: with `play --step` each step() plays the
+// next track. Ended when the test is done, unless finish() saw it end.
 class background_player {
 public:
   explicit background_player(const std::wstring& arguments);
@@ -53,13 +52,10 @@ public:
   background_player(const background_player&) = delete;
   background_player& operator=(const background_player&) = delete;
 
-  // True once standard error holds text (within ms), false if the player
-  // ended or the time ran out first.
-  bool says(const std::string& text, DWORD ms = 30000) const;
-  // One line on its standard input: the next track, with --step.
+  // True once standard error holds text, false when the player ended or 30 s passed first.
+  bool says(const std::string& text) const;
   void step();
-  // Closes its standard input and waits for it to end; its exit code, or 99
-  // when it had to be ended.
+  // Closes its standard input and waits for its exit code (99: it had to be ended).
   DWORD finish(DWORD ms = 30000);
   bool running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
   std::string out() const { return read_whole_file(out_path_); }

@@ -66,75 +66,43 @@ struct scripted_dlls final : mirc_dlls {
   std::vector<std::string> calls;
   dll_reply call(const std::string& file, const std::string& proc, const std::string& data) override {
     calls.push_back(file + "|" + proc + "|" + data);
-    if (replies.empty()) return {-1, "unable to open " + file};
-    dll_reply next = replies.front();
-    replies.erase(replies.begin());
+    const dll_reply next = replies.empty() ? dll_reply{-1, "unable to open " + file} : replies.front();
+    if (!replies.empty()) replies.erase(replies.begin());
     return next;
   }
-  bool unload(const std::string& file) override {
-    calls.push_back("unload " + file);
-    return file == "loaded.dll";
+  bool unload(const std::string& file) override { return file == "loaded.dll"; }
+  std::vector<std::string> run(const std::string& text) {
+    std::vector<std::string> out;
+    for (const auto& a : interpret_command(text, 5, "#c", this))
+      out.push_back((a.send ? "> " : "! ") + a.text);
+    return out;
   }
 };
 
-std::vector<std::string> run_with(scripted_dlls& dlls, const std::string& text) {
-  std::vector<std::string> out;
-  for (const auto& a : interpret_command(text, 5, "#c", &dlls))
-    out.push_back((a.send ? "> " : "! ") + a.text);
-  return out;
-}
-
-// A "//" line is split at its bars first, then each $dll(...) and $null is
-// evaluated once: the value is text, bars, identifiers and variables in it
-// included, and the line runs as a "/" line would.
-TEST(CommandInterpreter, DoubleSlashLinesInsertDllValuesOnceAsText) {
+// A "//" line is split at its bars, then each $dll(...) and $null is
+// evaluated once: the value is text (bars, identifiers and variables in it
+// too). What is not modelled, or a DLL that fails or halts, stops the whole
+// line. /dll performs what a procedure returns with 2, unevaluated.
+TEST(CommandInterpreter, DllValuesAreInsertedOnceAsTextAndFailuresStopTheLine) {
   scripted_dlls dlls;
-  dlls.replies = {{3, "a $me %x | /quit \xC2\xA6 $dll(x,y,z)"}, {3, "second"}};
-  EXPECT_EQ(
-      run_with(dlls, "//me is playing: $dll(chirpline_mirc.dll,title,$null) | /ME $DLL( f.dll , p ,$null d )$null"),
-      (std::vector<std::string>{"> PRIVMSG #c :\x01"
-                                "ACTION is playing: a $me %x | /quit \xC2\xA6 $dll(x,y,z)\x01",
-                                "> PRIVMSG #c :\x01"
-                                "ACTION second\x01"}));
-  EXPECT_EQ(dlls.calls, (std::vector<std::string>{"chirpline_mirc.dll|title|", "f.dll|p|d"}));
-  dlls.replies = {{3, ""}, {1, "ignored"}};
-  EXPECT_EQ(run_with(dlls, "//echo -a [$dll(a,b,c)] [$dll(a,b,c)]"), std::vector<std::string>{"! echo: [] []"});
-  // A single slash evaluates nothing.
-  EXPECT_EQ(run_with(dlls, "/me $dll(a,b,c)"), std::vector<std::string>{"> PRIVMSG #c :\x01"
-                                                                        "ACTION $dll(a,b,c)\x01"});
-  EXPECT_EQ(dlls.calls.size(), 4u);
-}
-
-// What the stand-in does not model, or a DLL that fails or halts, stops the
-// line before anything of it is sent, the commands after a bar included.
-TEST(CommandInterpreter, DoubleSlashLinesThatCannotBeEvaluatedAreNotRun) {
-  scripted_dlls dlls;
-  for (const char* line : {"//me $me", "//say %x", "//me $dll(a,b)", "//me $dll(a,b,c", "//me $dll(a,b,c) | /quit"})
-    EXPECT_EQ(run_with(dlls, line).size(), 1u) << line;
-  EXPECT_EQ(run_with(dlls, "//me $me | /quit"),
-            std::vector<std::string>{"! //: identifier $me is not modelled; not run"});
-  EXPECT_EQ(run_with(dlls, "//me $dll(gone.dll,t,)"),
-            std::vector<std::string>{"! //: $dll: unable to open gone.dll; not run"});
-  dlls.replies = {{0, ""}};
-  EXPECT_EQ(run_with(dlls, "//me $dll(a.dll,stop,) | /quit"),
-            std::vector<std::string>{"! //: $dll: stop halted the script; not run"});
-  EXPECT_EQ(run("//me $null"), std::vector<std::string>{"! //: evaluating identifiers is not modelled; not run"});
-}
-
-// /dll performs the command a procedure returns with 2, as typed and not
-// evaluated; /dll -u unloads.
-TEST(CommandInterpreter, TheDllCommandRunsWhatTheProcedureReturns) {
-  scripted_dlls dlls;
-  dlls.replies = {{2, "me did $me"}, {1, "me not run"}, {3, "say not run either"}};
-  EXPECT_EQ(run_with(dlls, "/dll my.dll go some data | /dll my.dll one | /dll my.dll three"),
-            std::vector<std::string>{"> PRIVMSG #c :\x01"
-                                     "ACTION did $me\x01"});
-  EXPECT_EQ(run_with(dlls, "/dll -u loaded.dll|/dll -u other.dll|/dll x.dll"),
-            (std::vector<std::string>{"! dll: unloaded loaded.dll", "! dll: other.dll is not loaded",
+  dlls.replies = {{3, "a $me %x | /quit $dll(x,y,z)"}, {3, ""}, {0, ""}, {2, "me did $me"}, {1, "me not run"}};
+  EXPECT_EQ(dlls.run("//me is: $dll(chirpline_mirc.dll,title,$null) | /echo -a [$DLL( f.dll , p ,$null d )$null]"),
+            (std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                      "ACTION is: a $me %x | /quit $dll(x,y,z)\x01",
+                                      "! echo: []"}));
+  EXPECT_EQ(dlls.run("//me $dll(a,b,c) | /quit"), std::vector<std::string>{"! //: $dll: b halted the script; not run"});
+  EXPECT_EQ(dlls.run("/dll my.dll go some data | /dll my.dll one | /dll -u loaded.dll|/dll -u x.dll|/dll x.dll"),
+            (std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                      "ACTION did $me\x01",
+                                      "! dll: unloaded loaded.dll", "! dll: x.dll is not loaded",
                                       "! /dll: insufficient parameters"}));
-  EXPECT_EQ(dlls.calls, (std::vector<std::string>{"my.dll|go|some data", "my.dll|one|", "my.dll|three|",
-                                                  "unload loaded.dll", "unload other.dll"}));
-  EXPECT_EQ(run("/dll my.dll go"), std::vector<std::string>{"! unknown command /dll: not sent"});
+  for (const char* line : {"//me $me | /quit", "//say %x", "//me $dll(a,b)", "//me $dll(a,b,c", "//me $dll(g,t,) | /q"})
+    EXPECT_EQ(dlls.run(line).size(), 1u) << line;
+  EXPECT_EQ(dlls.calls, (std::vector<std::string>{"chirpline_mirc.dll|title|", "f.dll|p|d", "a|b|c",
+                                                  "my.dll|go|some data", "my.dll|one|", "g|t|"}));
+  EXPECT_EQ(run("/me $dll(a,b,c) | /dll my.dll go"), (std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                                                               "ACTION $dll(a,b,c)\x01",
+                                                                               "! unknown command /dll: not sent"}));
 }
 
 TEST(IrcLine, FitsTheRelayedLineAtACharacterBoundary) {

@@ -105,32 +105,20 @@ hostile_playlist() {
 }
 
 # The player with announcing off, one track per line on its standard input
-# (play --step), its console in $work/$1.out and $1.err.
+# (play --step), its console in $work/$1.out and .err.
 start_stepped_player() {
-  name=$1 playlist=$2
-  printf '\147\353\231\321\230\357\306\117\227\014\056\154\070\062\224\005\001\000\000\000\000' >"$work/sending-off.cfg"
-  rm -f "$work/$name.steps"
-  mkfifo "$work/$name.steps"
-  "$root/tools/wine-run" "$bin/corvane-host.exe" --settings "$(win "$work/sending-off.cfg")" play --step "$(win "$playlist")" \
-    <"$work/$name.steps" >"$work/$name.out" 2>"$work/$name.err" &
-  player_pid=$!
-  exec 3>"$work/$name.steps"
+  printf '\147\353\231\321\230\357\306\117\227\014\056\154\070\062\224\005\001\000\000\000\000' >"$work/off.cfg"
+  rm -f "$work/$1.steps" && mkfifo "$work/$1.steps"
+  "$root/tools/wine-run" "$bin/corvane-host.exe" --settings "$(win "$work/off.cfg")" play --step "$(win "$2")" \
+    <"$work/$1.steps" >"$work/$1.out" 2>"$work/$1.err" &
+  player_pid=$! && exec 3>"$work/$1.steps"
 }
-played() { # played NAME K: waits until the stepped player has played track K
-  wait_for "grep -q 'track $2 played' '$work/$1.err'" 60 || fail "the player did not play track $2: $(cat "$work/$1.err")"
-}
-finish_player() {
-  exec 3>&-
-  wait "$player_pid" || fail "the player failed: $(cat "$work/$1.err")"
-  player_pid=""
-}
-# What $dll(chirpline_mirc.dll, title, ) gives, as mIRC's /echo shows it in the log.
-ask_value() {
-  n=$(count "echo: value=" "$work/mirc.log")
-  "$root/tools/wine-run" "$mirc_bin/mirc-send.exe" '//echo -a value=[$dll(chirpline_mirc.dll, title, )]' </dev/null ||
-    fail "mirc-send failed"
-  wait_for '[ "$(count "echo: value=" "$work/mirc.log")" -gt "$n" ]' 30 || fail "the value was not shown"
-  grep "echo: value=" "$work/mirc.log" | tail -n 1 | sed 's/.*echo: value=//'
+played() { wait_for "grep -q 'track $2 played' '$work/$1.err'" 60 || fail "no track $2: $(cat "$work/$1.err")"; }
+finish_player() { exec 3>&- && wait "$player_pid" && player_pid="" || fail "the player failed: $(cat "$work/$1.err")"; }
+# type_in TEXT LOG-LINE: TEXT typed into mIRC (mirc-send), which must log LOG-LINE
+type_in() {
+  "$root/tools/wine-run" "$mirc_bin/mirc-send.exe" "$1" </dev/null || fail "mirc-send failed"
+  wait_for "grep -qF '$2' '$work/mirc.log'" 30 || fail "no '$2' after $1"
 }
 
 # The hostile playlist announced, then the same tracks with announcing off,
@@ -141,35 +129,26 @@ on_demand() {
   hostile_playlist "$work/hostile.txt"
   play "$work/hostile.txt"
   expect_said_count 9
-  said >"$work/announced"
   start_stepped_player on-demand "$work/hostile.txt"
-  k=1
-  while [ $k -le 9 ]; do
+  for k in 1 2 3 4 5 6 7 8 9; do
     played on-demand $k
-    "$root/tools/wine-run" "$mirc_bin/mirc-send.exe" '//me is playing: $dll(chirpline_mirc.dll,title,$null)' </dev/null ||
-      fail "mirc-send failed"
+    "$root/tools/wine-run" "$mirc_bin/mirc-send.exe" '//me is playing: $dll(chirpline_mirc.dll,title,$null)' </dev/null
     expect_said_count $((9 + k))
     printf '\n' >&3
-    k=$((k + 1))
   done
   finish_player on-demand
   [ "$(count "found mirc window" "$work/on-demand.out")" -eq 0 ] || fail "the player announced with announcing off"
-  said | tail -n 9 >"$work/on-demand"
-  cmp -s "$work/announced" "$work/on-demand" || {
-    echo "announced, then on demand:"; diff "$work/announced" "$work/on-demand" | cat -v
-    fail "the on-demand lines differ from the announcements"
-  }
+  said | head -n 9 >"$work/announced" && said | tail -n 9 >"$work/on-demand"
+  cmp -s "$work/announced" "$work/on-demand" || { diff "$work/announced" "$work/on-demand" | cat -v; fail "on demand differs"; }
   [ "$(count "unknown command\|not modelled" "$work/mirc.log")" -eq 0 ] || fail "a title was evaluated or ran as a command"
-  [ "$(ask_value)" = "[]" ] || fail "the value after the player quit: $(ask_value)"
+  type_in '//echo -a quit=[$dll(chirpline_mirc.dll, title, )]' 'echo: quit=[]'
   printf 'title: after the restart\n' >"$work/again.txt"
   start_stepped_player again "$work/again.txt"
   played again 1
-  value=$(ask_value)
-  [ "$value" = "[after the restart - ?]" ] || fail "the value after the restart: $value"
+  type_in '//echo -a again=[$dll(chirpline_mirc.dll, title, )]' 'echo: again=[after the restart - ?]'
   finish_player again
-  grep -q "dll: loaded chirpline_mirc.dll (LoadDll: mKeep=1 mUnicode=1)" "$work/mirc.log" ||
-    fail "LoadDll did not ask for UTF-16 and to stay loaded"
-  [ "$(count "dll: loaded" "$work/mirc.log")" -eq 1 ] || fail "the DLL was loaded more than once"
+  [ "$(grep -c "dll: loaded chirpline_mirc.dll (LoadDll: mKeep=1 mUnicode=1)" "$work/mirc.log")" -eq 1 ] ||
+    fail "LoadDll did not ask once for UTF-16 and to stay loaded"
 }
 
 "$root/tools/irc-peers" start "$work/irc" "$channel" >/dev/null
