@@ -98,17 +98,28 @@ bool is_mirc_window(HWND window) {
   return length != 0 && mirc_class_name_matches(class_name, length);
 }
 
+// A thread of one process: thread ids are unique only while the thread runs,
+// and a mIRC started again gets new ones.
+using mirc_thread = std::uint64_t;
+using late_block = late_block_t<unique_handle, HWND, mirc_thread>;
+
+mirc_thread thread_of(HWND window) noexcept {
+  DWORD process = 0;
+  const DWORD thread = GetWindowThreadProcessId(window, &process);
+  return thread == 0 ? 0 : (static_cast<mirc_thread>(process) << 32) | thread;
+}
+
 // What mIRC's queue may still hold of ours: held until mIRC has answered a
 // later message, at the latest until the component unloads.
-late_block_t<unique_handle, HWND> late;
+late_block late;
 
-// One message to mIRC, its wait bounded by bound_ms. The platform gives up on
-// a window it already knows to be hung without waiting, with the same error
-// as a wait that ran out: only the time tells the two apart.
-mirc_reply send_bounded(HWND target, UINT message, WPARAM method, LPARAM block_index, std::uint32_t bound_ms) noexcept {
+// One message to a window, its wait bounded by bound_ms. The platform gives
+// up on a window it already knows to be hung without waiting, with the same
+// error as a wait that ran out: only the time tells the two apart.
+mirc_reply send_bounded(HWND window, UINT message, WPARAM w, LPARAM l, std::uint32_t bound_ms) noexcept {
   DWORD_PTR answer = 0;
   const ULONGLONG sent_at = GetTickCount64();
-  if (SendMessageTimeoutW(target, message, method, block_index, SMTO_BLOCK | SMTO_ABORTIFHUNG, bound_ms, &answer) != 0)
+  if (SendMessageTimeoutW(window, message, w, l, SMTO_BLOCK | SMTO_ABORTIFHUNG, bound_ms, &answer) != 0)
     return {mirc_reply::kind::answered, answer, 0};
   const DWORD error = GetLastError();
   if (error != ERROR_TIMEOUT && error != 0) return {mirc_reply::kind::failed, 0, error};
@@ -116,53 +127,95 @@ mirc_reply send_bounded(HWND target, UINT message, WPARAM method, LPARAM block_i
   return {mirc_reply::kind::timed_out, 0, 0};
 }
 
-// WM_NULL needs no block and does nothing, yet mIRC answers it only after
-// starting on every message sent before it. A window that is gone has dropped
-// whatever was queued for it, whatever error the send reports. `hung` is set
-// when the question came back without a wait (the platform counts the window
-// hung, or refused the message).
-bool mirc_answers(HWND window, bool& hung) noexcept {
-  const mirc_reply reply = send_bounded(window, WM_NULL, 0, 0, mirc_catch_up_timeout_ms);
-  if (reply.what == mirc_reply::kind::answered || !IsWindow(window)) return true;
-  hung = reply.what != mirc_reply::kind::timed_out;
-  return false;
-}
+// The catch-up questions of one track share one bound, so a track waits a
+// quarter of a second at most however many mIRCs it asks. WM_NULL needs no
+// block and does nothing, yet mIRC answers it only after starting on every
+// message sent to its thread before it. A window that is gone has dropped
+// whatever was queued for it, whatever error the send reports. `unanswered`
+// keeps the last reply that was not an answer.
+class catch_up_questions {
+public:
+  bool ask(HWND window) noexcept {
+    const ULONGLONG spent = GetTickCount64() - began_;
+    // Too little left to tell a wait from a refusal: as good as no answer.
+    if (spent + minimum_bound_ms > mirc_catch_up_timeout_ms) {
+      unanswered = {mirc_reply::kind::timed_out, 0, 0};
+      return false;
+    }
+    const mirc_reply reply =
+        send_bounded(window, WM_NULL, 0, 0, mirc_catch_up_timeout_ms - static_cast<std::uint32_t>(spent));
+    if (reply.what == mirc_reply::kind::answered || !IsWindow(window)) return true;
+    unanswered = reply;
+    return false;
+  }
+  mirc_reply unanswered{};
 
-// The window mIRC takes commands through: the first child of the "MDIClient"
-// window of the first mIRC window. Null once a line has said why there is none.
-HWND find_command_target() {
-  HWND mirc_window = nullptr;
+private:
+  static constexpr std::uint32_t minimum_bound_ms = 50;
+  const ULONGLONG began_ = GetTickCount64();
+};
+
+// Where the command goes, then every mIRC window: each one's thread must
+// have answered before a command goes. What has answered is kept for as
+// many mIRCs as this; more on one desktop could not be kept apart.
+constexpr std::size_t most_mircs = late_block::threads_kept;
+struct mirc_list {
+  late_block::mirc at[most_mircs + 1];
+  std::size_t count = 1;
+};
+
+// The window mIRC takes commands through (the first child of the "MDIClient"
+// window of the first mIRC window) in at[0], then every mIRC window. False
+// once a line has said why no command can go.
+bool find_mircs(mirc_list& mircs) {
+  HWND first = nullptr;
+  std::size_t found = 0;
   for_each_desktop_window([&](HWND window) {
     if (!is_mirc_window(window)) return true;
-    console_info("found mirc window");
-    mirc_window = window;
-    return false; // only the first mIRC gets the command
+    if (first == nullptr) {
+      console_info("found mirc window");
+      first = window;
+    }
+    if (++found <= most_mircs) mircs.at[mircs.count++] = {window, thread_of(window)};
+    return true;
   });
-  if (mirc_window == nullptr) {
+  if (first == nullptr) {
     console_error("no mIRC window found; track not announced");
-    return nullptr;
+    return false;
   }
-  HWND mdi_client = FindWindowExW(mirc_window, nullptr, L"MDIClient", nullptr);
+  if (found > most_mircs) {
+    char digits[64];
+    pfc::string8 message("more than ");
+    message.append_text(pfc::format_decimal(digits, most_mircs), pfc::infinite_length);
+    message.append_text(" mIRC windows are open; track not announced", pfc::infinite_length);
+    console_error(message.text_ptr());
+    return false;
+  }
+  HWND mdi_client = FindWindowExW(first, nullptr, L"MDIClient", nullptr);
   if (mdi_client == nullptr) {
     console_error("the mIRC window has no MDIClient window; track not announced");
-    return nullptr;
+    return false;
   }
   HWND target = GetWindow(mdi_client, GW_CHILD);
-  if (target == nullptr) console_error("mIRC's MDIClient window has no child window; track not announced");
-  return target;
+  if (target == nullptr) {
+    console_error("mIRC's MDIClient window has no child window; track not announced");
+    return false;
+  }
+  mircs.at[0] = {target, thread_of(target)};
+  return true;
 }
 
 } // namespace
 
 void deliver_command(const char* command_text) {
-  HWND target = find_command_target();
-  if (target == nullptr) return;
-  // Asked before any block is made: a message still queued would read a new
-  // block of the name it names.
-  bool hung = false;
-  if (!late.caught_up(target, [&](HWND window) { return mirc_answers(window, hung); })) {
-    console_error(hung ? "mIRC is not responding; track not announced"
-                       : "mIRC is still busy with an earlier command; track not announced");
+  mirc_list mircs;
+  if (!find_mircs(mircs)) return;
+  // Asked before any block is made: a message still queued in any mIRC would
+  // read a new block of the name it names.
+  catch_up_questions questions;
+  if (const late_block::mirc* silent =
+          late.caught_up(mircs.at, mircs.count, [&](HWND window) { return questions.ask(window); })) {
+    report_unanswered(questions.unanswered, silent->thread == mircs.at[0].thread);
     return;
   }
   unsigned block_index = 0;
@@ -192,7 +245,8 @@ void deliver_command(const char* command_text) {
 
   // The section closes on every way out but one: a late message hands it to
   // `late` (mIRC may still read it).
-  settle_reply(
-      late, std::move(section), target,
-      send_bounded(target, mirc_interface::command_message, mirc_command_method, block_index, mirc_answer_timeout_ms));
+  const late_block::mirc& target = mircs.at[0];
+  settle_reply(late, std::move(section), target,
+               send_bounded(target.window, mirc_interface::command_message, mirc_command_method,
+                            static_cast<LPARAM>(block_index), mirc_answer_timeout_ms));
 }

@@ -4,7 +4,7 @@
 #include "support/exception_win32.h"
 #include "support/pfc/string8.h"
 
-void report_platform_failure(const char* what, std::uint32_t code) {
+void report_platform_failure(const char* what, std::uint32_t code, const char* after) {
   const exception_win32 failure(code);
   char digits[64];
   pfc::string8 message(what);
@@ -13,7 +13,27 @@ void report_platform_failure(const char* what, std::uint32_t code) {
   message.append_text(" (system error ", pfc::infinite_length);
   message.append_text(pfc::format_decimal(digits, code), pfc::infinite_length);
   message.append_text(")", pfc::infinite_length);
+  message.append_text(after, pfc::infinite_length);
   console_error(message.text_ptr());
+}
+
+void report_unanswered(const mirc_reply& reply, bool target) {
+  switch (reply.what) {
+  case mirc_reply::kind::answered:
+  case mirc_reply::kind::timed_out:
+    console_error(target ? "mIRC is still busy with an earlier command; track not announced"
+                         : "another mIRC is still busy with an earlier command; track not announced");
+    return;
+  case mirc_reply::kind::hung:
+    console_error(target ? "mIRC is not responding; track not announced"
+                         : "another mIRC is not responding; track not announced");
+    return;
+  case mirc_reply::kind::failed:
+    report_platform_failure(target ? "asking mIRC whether it has caught up failed"
+                                   : "asking another mIRC whether it has caught up failed",
+                            reply.error, "; track not announced");
+    return;
+  }
 }
 
 void report_reply(const mirc_reply& reply) {

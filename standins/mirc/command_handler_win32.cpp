@@ -24,6 +24,12 @@ std::string method_refusal(unsigned long method) {
 
 } // namespace
 
+command_handler::command_handler(const standin_options& options, standin_output& output, irc_session* session) noexcept
+    : options_(options), output_(output), session_(session), chaos_random_(options.chaos_seed) {
+  // Manual reset: once the test lets mIRC go, every later stall passes too.
+  if (!options.stall_event.empty()) stall_.reset(CreateEventW(nullptr, TRUE, FALSE, options.stall_event.c_str()));
+}
+
 command_handler::fate command_handler::draw_fate() {
   if (!options_.chaos) return fate::ran;
   if (streak_left_ != 0) {
@@ -42,11 +48,31 @@ command_handler::fate command_handler::draw_fate() {
 }
 
 void command_handler::hang_if_asked() {
-  if (options_.hang_ms != 0 && (options_.hang_count == 0 || handled_ < options_.hang_count)) Sleep(options_.hang_ms);
+  const bool hangs = options_.hang_count == 0 || handled_ < options_.hang_count;
   ++handled_;
+  if (!hangs) return;
+  // Inside the handler, not looking at messages, as a mIRC busy with a script.
+  if (stall_)
+    WaitForSingleObject(stall_.get(), INFINITE);
+  else if (options_.hang_ms != 0)
+    Sleep(options_.hang_ms);
 }
 
-LRESULT command_handler::run_command(WPARAM method, LPARAM index) {
+void command_handler::answer_question() {
+  if (options_.trace_questions) output_.trace_question();
+}
+
+// The sender has its answer; then the user brings the channel at the back to
+// the front, and a script of mIRC's own keeps it busy for a while.
+void command_handler::switch_channel_and_stay_busy(HWND window) {
+  ReplyMessage(1);
+  const HWND back = GetWindow(window, GW_HWNDLAST);
+  if (back != nullptr && back != window)
+    SetWindowPos(back, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  Sleep(options_.switch_busy_ms);
+}
+
+LRESULT command_handler::run_command(HWND window, WPARAM method, LPARAM index) {
   const fate drawn = draw_fate();
   if (drawn == fate::late)
     Sleep(chaos_late_ms);
@@ -84,6 +110,7 @@ LRESULT command_handler::run_command(WPARAM method, LPARAM index) {
   if (session_) run_on_irc(block.text, static_cast<unsigned long>(method));
   ++recorded_;
   if (options_.count != 0 && recorded_ >= options_.count) PostQuitMessage(0);
+  if (options_.switch_busy_ms != 0) switch_channel_and_stay_busy(window);
   return 1;
 }
 

@@ -2,6 +2,7 @@
 // a hung mIRC, refuse what mIRC would not run, read the command from the
 // block the message names, record it and, with an IRC session, run it there.
 #pragma once
+#include "handle_owner_win32.h"
 #include "irc_session_win32.h"
 #include "mirc_dll_calls.h"
 #include "standin_options.h"
@@ -14,13 +15,14 @@
 class command_handler {
 public:
   // session: null without an IRC connection. All three outlive the handler.
-  command_handler(const standin_options& options, standin_output& output, irc_session* session) noexcept
-      : options_(options), output_(output), session_(session), chaos_random_(options.chaos_seed) {}
+  command_handler(const standin_options& options, standin_output& output, irc_session* session) noexcept;
   command_handler(const command_handler&) = delete;
   command_handler& operator=(const command_handler&) = delete;
 
-  // Message 1224: 1 when the command ran, 0 when it was refused.
-  LRESULT run_command(WPARAM method, LPARAM index);
+  // Message 1224 to `window`: 1 when the command ran, 0 when it was refused.
+  LRESULT run_command(HWND window, WPARAM method, LPARAM index);
+  // WM_NULL, the question whether mIRC has caught up: answered at once.
+  void answer_question();
   // Another message of mIRC's range: refused, answered 0.
   LRESULT refuse_message(UINT message);
 
@@ -32,6 +34,7 @@ private:
   fate draw_fate();
   void hang_if_asked();
   void run_on_irc(const std::string& text, unsigned long method);
+  void switch_channel_and_stay_busy(HWND window);
 
   const standin_options& options_;
   standin_output& output_;
@@ -40,5 +43,6 @@ private:
   unsigned long recorded_ = 0;
   unsigned long streak_left_ = 0; // late messages still to come in a slow streak
   std::mt19937 chaos_random_;
+  owned_handle stall_; // --stall-event, made or opened at start
   mirc_dlls* dlls_ = nullptr;
 };

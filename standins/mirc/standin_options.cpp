@@ -54,10 +54,12 @@ bool parse_weights(const wchar_t* text, unsigned long (&out)[5]) {
 }
 
 bool takes_value(const std::wstring& a) {
-  for (const wchar_t* known :
-       {L"--out", L"--trace", L"--class", L"--ready-file", L"--hang-ms", L"--hang-count", L"--count", L"--chaos",
-        L"--chaos-weights", L"--shape", L"--irc", L"--nick", L"--channel", L"--log", L"--flood-burst",
-        L"--flood-interval-ms", L"--retry-ms", L"--retry-max-ms"})
+  for (const wchar_t* known : {L"--out",           L"--trace",        L"--class",       L"--ready-file",
+                               L"--hang-ms",       L"--hang-count",   L"--count",       L"--chaos",
+                               L"--chaos-weights", L"--shape",        L"--irc",         L"--nick",
+                               L"--channel",       L"--log",          L"--flood-burst", L"--flood-interval-ms",
+                               L"--retry-ms",      L"--retry-max-ms", L"--stall-event", L"--channels",
+                               L"--switch-busy-ms"})
     if (a == known) return true;
   return false;
 }
@@ -66,7 +68,9 @@ bool takes_value(const std::wstring& a) {
 
 void print_standin_help() {
   std::printf("usage: mirc-standin [--out FILE] [--trace FILE] [--class NAME] [--hang-ms N] [--count N]\n"
-              "                    [--hang-count N] [--refuse-all] [--chaos SEED [--chaos-weights R,F,L,Q[,S]]]\n"
+              "                    [--hang-count N] [--stall-event NAME] [--refuse-all]\n"
+              "                    [--chaos SEED [--chaos-weights R,F,L,Q[,S]]] [--trace-questions]\n"
+              "                    [--channels N] [--switch-busy-ms N]\n"
               "                    [--ready-file PATH] [--shape full|no-mdiclient|empty-mdiclient]\n"
               "                    [--irc HOST:PORT --nick NICK --channel #CHAN [--log FILE]\n"
               "                     [--flood-burst N] [--flood-interval-ms N] [--retry-ms N] [--retry-max-ms N]]\n"
@@ -86,9 +90,12 @@ void print_standin_help() {
               "  --out FILE         append commands to FILE (default: standard output), flushed per line\n"
               "  --trace FILE       append one line per message 1224:\n"
               "                     \"1224 method=W block=L ran\" or \"... refused: REASON\"\n"
+              "  --trace-questions  and a line \"question\" for each WM_NULL any of its windows answers\n"
               "  --class NAME       window class of the top-level window (e.g. MIRC, mIRCx)\n"
               "  --hang-ms N        sleep N ms before handling each command (a hung mIRC)\n"
               "  --hang-count N     sleep only before the first N commands (a mIRC that answers late)\n"
+              "  --stall-event NAME  the commands that hang wait, inside the handler, until the named\n"
+              "                     event NAME is set (made if it does not exist), instead of sleeping\n"
               "  --refuse-all       run nothing and answer 0, as mIRC does with its SendMessage\n"
               "                     interface switched off in its options\n"
               "  --count N          exit after N commands\n"
@@ -101,6 +108,9 @@ void print_standin_help() {
               "  --ready-file PATH  write PATH (holding the process id) once the windows exist\n"
               "  --shape S          full (default); no-mdiclient: no MDIClient child;\n"
               "                     empty-mdiclient: an MDIClient with no child inside\n"
+              "  --channels N       N channel windows (1 to 9, default 1) in the MDIClient, all of one thread\n"
+              "  --switch-busy-ms N after answering each command it ran, bring the channel at the back\n"
+              "                     to the front and stay busy N ms, as a script would keep mIRC\n"
               "\n"
               "With --irc it is also an IRC client: it connects to HOST:PORT (IPv4), registers\n"
               "as NICK, joins #CHAN, answers PING and runs each command as mIRC runs text typed\n"
@@ -148,6 +158,10 @@ int parse_standin_options(int argc, wchar_t** argv, standin_options& options) {
       options.interface_off = true;
       continue;
     }
+    if (a == L"--trace-questions") {
+      options.trace_questions = true;
+      continue;
+    }
     if (!takes_value(a)) {
       std::fprintf(stderr, "mirc-standin: unknown option %ls (try --help)\n", a.c_str());
       return 2;
@@ -170,6 +184,12 @@ int parse_standin_options(int argc, wchar_t** argv, standin_options& options) {
       ok = parse_number(value, options.hang_ms);
     else if (a == L"--hang-count")
       ok = parse_number(value, options.hang_count);
+    else if (a == L"--stall-event")
+      ok = !(options.stall_event = value).empty();
+    else if (a == L"--channels")
+      ok = parse_number(value, options.channels) && options.channels >= 1 && options.channels <= 9;
+    else if (a == L"--switch-busy-ms")
+      ok = parse_number(value, options.switch_busy_ms);
     else if (a == L"--chaos")
       ok = options.chaos = parse_number(value, options.chaos_seed);
     else if (a == L"--chaos-weights")

@@ -12,6 +12,13 @@ struct standin_options {
   std::wstring ready_path;
   unsigned long hang_ms = 0;
   unsigned long hang_count = 0; // 0: every command hangs
+  // The commands that hang wait for this named event instead of a time.
+  std::wstring stall_event;
+  // Channel windows in the MDIClient, and how long mIRC stays busy with
+  // something of its own after each command, once another channel is in front.
+  unsigned long channels = 1;
+  unsigned long switch_busy_ms = 0;
+  bool trace_questions = false; // a trace line for each WM_NULL too
   bool interface_off = false;
   unsigned long count = 0; // 0: run until closed
   // --chaos: each message's fate drawn from this seed by the weights of

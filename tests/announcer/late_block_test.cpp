@@ -24,25 +24,30 @@ struct close_note {
 };
 using noted_block = std::unique_ptr<unsigned, close_note>;
 
+using rule_t = late_block_t<noted_block, int, int>;
+using mirc = rule_t::mirc;
+
 class LateBlock : public testing::Test {
 protected:
   LateBlock() { closed.clear(); }
-  // One track to mIRC window `window` as the delivery runs it, each question
-  // answered as `answers` says: false when the track is skipped. A sent
-  // track's block is kept when its message was late and closes otherwise.
-  bool track(int window, bool late, bool answers = true) {
+  // One track as the delivery runs it: `mircs` are the command's window and
+  // every mIRC window, each {window, thread}; a window in `silent_` does not
+  // answer. Returns the thread of the mIRC that held the track back, or 0
+  // when it was sent. A sent track's block is kept when its message was late
+  // and closes otherwise (its thread answered).
+  int track(const std::vector<mirc>& mircs, bool late) {
     asked_.clear();
-    if (!rule_->caught_up(window, [&](int asked) {
-          asked_.push_back(asked);
-          return answers;
-        }))
-      return false;
+    const mirc* held_back = rule_->caught_up(mircs.data(), mircs.size(), [&](int window) {
+      asked_.push_back(window);
+      return silent_.count(window) == 0;
+    });
+    if (held_back) return held_back->thread;
     noted_block block(new unsigned(made_++));
     if (late)
-      rule_->keep(std::move(block), window);
+      rule_->keep(std::move(block), mircs.front());
     else
-      rule_->answered(window);
-    return true;
+      rule_->answered(mircs.front().thread);
+    return 0;
   }
   // The ids of the blocks not closed, each closed at most once.
   std::set<unsigned> open() const {
@@ -56,59 +61,104 @@ protected:
 
   unsigned made_ = 0;
   std::vector<int> asked_;
-  std::unique_ptr<late_block_t<noted_block, int>> rule_ = std::make_unique<late_block_t<noted_block, int>>();
+  std::set<int> silent_;
+  std::unique_ptr<rule_t> rule_ = std::make_unique<rule_t>();
 };
 
+// One mIRC: its channel window 10 and its main window 11, both of thread 1.
+const std::vector<mirc> one_mirc = {{10, 1}, {11, 1}};
+
 // A new instance asks before its first block (an earlier one may have left a
-// message queued); then a window that answered is not asked again until a
-// message to it is late, and then only that window is asked. At most one
-// block is held however many tracks in a row are slow, and the first quick
-// track leaves none.
+// message queued), one question for the thread whatever its windows; then a
+// thread that answered is not asked again until a message to it is late, and
+// then only once a track. At most one block is held however many tracks in a
+// row are slow, and the first quick track leaves none.
 TEST_F(LateBlock, AskedFirstThenOnlyWhileABlockIsHeld) {
-  EXPECT_TRUE(track(1, false));
-  EXPECT_EQ(asked_, std::vector<int>{1});
+  EXPECT_EQ(track(one_mirc, false), 0);
+  EXPECT_EQ(asked_, std::vector<int>{10});
   for (unsigned i = 1; i <= 10; ++i) {
-    ASSERT_TRUE(track(1, true));
-    EXPECT_EQ(asked_, i > 1 ? std::vector<int>{1} : std::vector<int>{});
+    ASSERT_EQ(track(one_mirc, true), 0);
+    EXPECT_EQ(asked_, i > 1 ? std::vector<int>{10} : std::vector<int>{});
     EXPECT_EQ(open(), std::set<unsigned>{i});
   }
-  EXPECT_TRUE(track(1, false));
+  EXPECT_EQ(track(one_mirc, false), 0);
   EXPECT_EQ(open(), std::set<unsigned>{});
-  EXPECT_TRUE(track(1, false));
+  EXPECT_EQ(track(one_mirc, false), 0);
   EXPECT_EQ(asked_, std::vector<int>{}) << "the steady state asks nothing";
   EXPECT_FALSE(rule_->holding());
 }
 
+// A channel switch sends the next command to another window of the same
+// thread: not asked, even right after a late message to the other channel
+// answered. A mIRC started again has a new thread: asked.
+TEST_F(LateBlock, AChannelSwitchIsNotAskedButARestartedMircIs) {
+  EXPECT_EQ(track({{10, 1}, {11, 1}}, false), 0);
+  for (int channel = 12; channel < 20; ++channel) {
+    EXPECT_EQ(track({{channel, 1}, {11, 1}}, false), 0);
+    EXPECT_EQ(asked_, std::vector<int>{}) << "channel " << channel;
+  }
+  EXPECT_EQ(track({{20, 1}, {11, 1}}, true), 0);
+  EXPECT_EQ(track({{21, 1}, {11, 1}}, false), 0);
+  EXPECT_EQ(asked_, std::vector<int>{21}) << "the late message's thread, once";
+  EXPECT_EQ(track({{30, 2}, {31, 2}}, false), 0);
+  EXPECT_EQ(asked_, std::vector<int>{30});
+}
+
+// Every mIRC on the desktop answers before the first command, each thread
+// once; one that does not holds every track back, and nothing is made for
+// it, until it answers; then it is not asked again. A late message in a mIRC
+// that is no longer in front is asked after, through the listed mIRCs or,
+// once its mIRC is no longer listed, through its own window.
+TEST_F(LateBlock, EveryMircAnswersBeforeACommandGoes) {
+  const std::vector<mirc> two = {{10, 1}, {11, 1}, {21, 2}};
+  silent_ = {21};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(track(two, false), 2);
+    EXPECT_EQ(asked_, (i == 0 ? std::vector<int>{10, 21} : std::vector<int>{21})) << "track " << i;
+  }
+  EXPECT_EQ(made_, 0u);
+  silent_.clear();
+  EXPECT_EQ(track(two, false), 0);
+  EXPECT_EQ(asked_, std::vector<int>{21});
+  EXPECT_EQ(track(two, false), 0);
+  EXPECT_EQ(asked_, std::vector<int>{});
+
+  // Late in mIRC 1; mIRC 2 comes to the front.
+  EXPECT_EQ(track(two, true), 0);
+  const std::vector<mirc> two_front = {{20, 2}, {21, 2}, {11, 1}};
+  silent_ = {11};
+  EXPECT_EQ(track(two_front, false), 1);
+  EXPECT_EQ(open(), std::set<unsigned>{made_ - 1});
+  // mIRC 1 quit: its window 10 is asked, and counts as answered once gone.
+  silent_ = {10};
+  EXPECT_EQ(track({{20, 2}, {21, 2}}, false), 1);
+  EXPECT_EQ(asked_, std::vector<int>{10});
+  silent_.clear();
+  EXPECT_EQ(track({{20, 2}, {21, 2}}, false), 0);
+  EXPECT_EQ(open(), std::set<unsigned>{});
+}
+
 // No answer: the track is skipped, nothing is made for it and a late block
-// stays, as often as mIRC stays silent; the first answer sends again. So for
-// a window never heard from (a new instance, a new mIRC): it is asked until
-// it answers. The held block's window gone and another found, both are asked.
-// The component unloading closes a block still held.
+// stays, as often as mIRC stays silent; the first answer sends again. The
+// component unloading closes a block still held.
 TEST_F(LateBlock, UntilMircCatchesUpTracksAreSkippedAndUnloadClosesTheBlock) {
-  for (int fate : {0, 1, 2}) {
-    rule_ = std::make_unique<late_block_t<noted_block, int>>();
+  for (bool unload : {true, false}) {
+    rule_ = std::make_unique<rule_t>();
     const unsigned late = made_;
-    track(1, true);
+    EXPECT_EQ(track(one_mirc, true), 0);
+    silent_ = {10};
     for (int i = 0; i < 3; ++i) {
-      EXPECT_FALSE(track(1, false, false));
+      EXPECT_EQ(track(one_mirc, false), 1);
       EXPECT_EQ(made_, late + 1) << "a skipped track makes no block";
       EXPECT_EQ(open(), std::set<unsigned>{late});
     }
-    if (fate == 0) rule_.reset();
-    if (fate == 1) {
-      EXPECT_TRUE(track(1, false, true));
-    } else if (fate == 2) {
-      EXPECT_TRUE(track(2, false, true));
-      EXPECT_EQ(asked_, (std::vector<int>{1, 2}));
-    }
+    silent_.clear();
+    if (unload)
+      rule_.reset();
+    else
+      EXPECT_EQ(track(one_mirc, false), 0);
     EXPECT_EQ(open(), std::set<unsigned>{});
   }
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_FALSE(track(3, false, false));
-    EXPECT_EQ(asked_, std::vector<int>{3});
-  }
-  EXPECT_TRUE(track(3, false, true));
-  EXPECT_TRUE(track(3, false, false)) << "answered once, not asked again";
 }
 
 // --- each reply the platform can give, read by the delivery ---
@@ -154,10 +204,10 @@ TEST(MircReply, EachReplyKeepsOnlyALateBlockAndReportsTheTruth) {
       host.registry.remove_all(console_class_guid);
       host.registry.add(console_class_guid, console.get());
       closed.clear();
-      late_block_t<noted_block, int> rule;
+      rule_t rule;
       bool raised = false;
       try {
-        settle_reply(rule, noted_block(new unsigned(7)), 5, c.reply);
+        settle_reply(rule, noted_block(new unsigned(7)), mirc{5, 50}, c.reply);
       } catch (const std::runtime_error&) {
         raised = true;
       }
@@ -165,7 +215,8 @@ TEST(MircReply, EachReplyKeepsOnlyALateBlockAndReportsTheTruth) {
       EXPECT_EQ(rule.holding(), late);
       EXPECT_EQ(closed, late ? std::vector<unsigned>{} : std::vector<unsigned>{7});
       bool asked = false;
-      rule.caught_up(5, [&](int) { return asked = true; });
+      const mirc again{6, 50}; // another channel of the same mIRC
+      rule.caught_up(&again, 1, [&](int) { return asked = true; });
       EXPECT_EQ(asked, c.reply.what != mirc_reply::kind::answered) << "only an answer says what mIRC started on";
       const bool ran = c.reply.what == mirc_reply::kind::answered && c.reply.answer != 0;
       EXPECT_EQ(raised, fail_at == 1 && !ran);
@@ -174,6 +225,42 @@ TEST(MircReply, EachReplyKeepsOnlyALateBlockAndReportsTheTruth) {
         EXPECT_EQ(console->lines()[0].rfind(c.line, 0), 0u) << console->lines()[0];
       }
     }
+  }
+}
+
+// A question that was not answered holds the track back: the line says whether
+// the mIRC the command was for or another one kept it, and, when the platform
+// refused the question, why, as a failed send does.
+TEST(MircReply, AnUnansweredQuestionSaysWhichMircAndWhy) {
+  struct {
+    mirc_reply reply;
+    bool target;
+    const char* line;
+  } const cases[] = {
+      {{mirc_reply::kind::timed_out, 0, 0},
+       true,
+       "Error: mIRC is still busy with an earlier command; track not announced"},
+      {{mirc_reply::kind::timed_out, 0, 0},
+       false,
+       "Error: another mIRC is still busy with an earlier command; track not announced"},
+      {{mirc_reply::kind::hung, 0, 0}, true, "Error: mIRC is not responding; track not announced"},
+      {{mirc_reply::kind::hung, 0, 0}, false, "Error: another mIRC is not responding; track not announced"},
+      {{mirc_reply::kind::failed, 0, 1400}, true, "Error: asking mIRC whether it has caught up failed: "},
+      {{mirc_reply::kind::failed, 0, 1400}, false, "Error: asking another mIRC whether it has caught up failed: "},
+  };
+  for (const auto& c : cases) {
+    announcer_test_host host;
+    report_unanswered(c.reply, c.target);
+    ASSERT_EQ(host.lines().size(), 1u);
+    const std::string& line = host.lines()[0];
+    if (c.reply.what != mirc_reply::kind::failed) {
+      EXPECT_EQ(line, c.line);
+      continue;
+    }
+    const std::string end = " (system error 1400); track not announced";
+    ASSERT_GT(line.size(), std::string(c.line).size() + end.size()) << "the system's text is in the line: " << line;
+    EXPECT_EQ(line.rfind(c.line, 0), 0u) << line;
+    EXPECT_EQ(line.substr(line.size() - end.size()), end);
   }
 }
 

@@ -97,6 +97,68 @@ bool shared_block_exists(const wchar_t* name) {
   return true;
 }
 
+std::string platform_error_text(DWORD code) {
+  wchar_t buffer[512];
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer, 512,
+                           nullptr);
+  while (n > 0 && (buffer[n - 1] == L'\r' || buffer[n - 1] == L'\n'))
+    --n;
+  char utf8[1024];
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(n), utf8, sizeof utf8, nullptr, nullptr);
+  return std::string(utf8, static_cast<std::size_t>(bytes > 0 ? bytes : 0));
+}
+
+named_event::named_event()
+    : name_(L"chirpline-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64()) +
+            L"-" + std::to_wstring(++g_serial)) {
+  event_ = CreateEventW(nullptr, TRUE, FALSE, name_.c_str());
+  if (event_ == nullptr)
+    throw std::runtime_error("cannot make an event (error " + std::to_string(GetLastError()) + ")");
+}
+
+named_event::~named_event() { CloseHandle(event_); }
+
+namespace {
+
+bool is_mirc_class(HWND window) {
+  wchar_t name[8];
+  return RealGetWindowClassW(window, name, 8) == 4 && lstrcmpiW(name, L"mIRC") == 0;
+}
+
+struct window_search {
+  DWORD process; // 0: any
+  HWND found;
+};
+
+// The first mIRC window the desktop lists (of `process`, unless 0).
+BOOL CALLBACK find_mirc_window(HWND window, LPARAM context) {
+  auto& search = *reinterpret_cast<window_search*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (!is_mirc_class(window) || (search.process != 0 && owner != search.process)) return TRUE;
+  search.found = window;
+  return FALSE;
+}
+
+HWND first_mirc_window(DWORD process) {
+  window_search search{process, nullptr};
+  EnumDesktopWindows(nullptr, &find_mirc_window, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+} // namespace
+
+bool mirc_standin::bring_to_front() const {
+  const HWND window = first_mirc_window(process_.dwProcessId);
+  return window != nullptr &&
+         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE) != 0 && first_listed();
+}
+
+bool mirc_standin::first_listed() const {
+  const HWND mine = first_mirc_window(process_.dwProcessId);
+  return mine != nullptr && first_mirc_window(0) == mine;
+}
+
 mirc_standin::mirc_standin(const std::wstring& arguments)
     : out_path_(temporary_path(L"mirc-out")), trace_path_(temporary_path(L"mirc-trace")),
       ready_path_(temporary_path(L"mirc-ready")) {

@@ -17,6 +17,25 @@ std::string read_whole_file(const std::wstring& path);
 std::vector<std::string> read_lines(const std::wstring& path);
 // True while a section of that name exists.
 bool shared_block_exists(const wchar_t* name);
+// The system's own text for a Win32 error code, in UTF-8, without the line
+// break the system ends it with: what a line that names the code must hold.
+std::string platform_error_text(DWORD code);
+
+// A manual-reset event of a name unique to this run, made unset: the test
+// sets it when a program waiting for it may go on.
+class named_event {
+public:
+  named_event();
+  ~named_event();
+  named_event(const named_event&) = delete;
+  named_event& operator=(const named_event&) = delete;
+  const std::wstring& name() const { return name_; }
+  void set() const { SetEvent(event_); }
+
+private:
+  std::wstring name_;
+  HANDLE event_;
+};
 
 class mirc_standin {
 public:
@@ -33,6 +52,11 @@ public:
   std::vector<std::string> trace() const { return read_lines(trace_path_); }
   // True once the stand-in has ended by itself within ms.
   bool ended_within(DWORD ms) const { return WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0; }
+  // Puts its main window in front of every other top-level window, as a user
+  // clicking it does; false when the platform would not.
+  bool bring_to_front() const;
+  // True when its main window is the first mIRC window the desktop lists.
+  bool first_listed() const;
 
 private:
   void stop() noexcept;

@@ -3,6 +3,7 @@
 #include "host/shared_api.h"
 #include "support/exception_win32.h"
 #include "support/pfc/string8.h"
+#include "test_programs_win32.h"
 #include "wine_refusal_win32.h"
 
 #include <windows.h>
@@ -11,25 +12,12 @@
 
 #include <string>
 
-namespace {
-std::string system_text(DWORD code) {
-  wchar_t buffer[512];
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer, 512,
-                           nullptr);
-  while (n > 0 && (buffer[n - 1] == L'\r' || buffer[n - 1] == L'\n'))
-    --n;
-  char utf8[1024];
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(n), utf8, sizeof utf8, nullptr, nullptr);
-  return std::string(utf8, static_cast<std::size_t>(bytes));
-}
-} // namespace
-
 TEST(SharedLibrary, FormatterWritesTheSystemTextWithoutLineBreak) {
   pfc::string8 out;
   out.append_text("kept:", pfc::infinite_length);
   ASSERT_NE(uFormatSystemErrorMessage(out, ERROR_INVALID_WINDOW_HANDLE), 0);
   const std::string text = out.text_ptr();
-  EXPECT_EQ(text, "kept:" + system_text(ERROR_INVALID_WINDOW_HANDLE));
+  EXPECT_EQ(text, "kept:" + platform_error_text(ERROR_INVALID_WINDOW_HANDLE));
   EXPECT_GT(text.size(), 6u);
   EXPECT_NE(text.back(), '\n');
   EXPECT_NE(text.back(), '\r');
@@ -62,7 +50,7 @@ TEST(SystemExceptionWin32, MessageIsTheSystemTextAndLastErrorIsKept) {
   SetLastError(ERROR_ACCESS_DENIED);
   exception_win32 e(ERROR_INVALID_WINDOW_HANDLE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(std::string(e.what()), system_text(ERROR_INVALID_WINDOW_HANDLE));
+  EXPECT_EQ(std::string(e.what()), platform_error_text(ERROR_INVALID_WINDOW_HANDLE));
   exception_win32 unknown(0x2BADBEEF);
   EXPECT_STREQ(unknown.what(), "Unknown error code (732806895)");
 }
@@ -75,7 +63,7 @@ TEST(SystemExceptionWin32, RaiseLastErrorGoesThroughTheTracker) {
     FAIL() << "nothing was thrown";
   } catch (const exception_win32& e) {
     EXPECT_EQ(e.code, 1400u);
-    EXPECT_EQ(std::string(e.what()), system_text(1400));
+    EXPECT_EQ(std::string(e.what()), platform_error_text(1400));
   }
   EXPECT_STREQ(uCallStackLastEntered(), "Win32 error #1400");
   EXPECT_EQ(uCallStackDepth(), base);
