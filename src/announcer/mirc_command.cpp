@@ -80,3 +80,9 @@ void describe_command_cut(const char* command, std::uint32_t length, std::uint32
   out.append_text(pfc::format_decimal(digits, sent), pfc::infinite_length);
   out.append_text(" characters to fit mIRC's shared block", pfc::infinite_length);
 }
+
+std::size_t fit_command_into_block(char16_t* block, const char* command_text) noexcept {
+  std::size_t taken = 0;
+  pfc::utf8_to_utf16_fitted(block, mirc_interface::block_units, command_text, taken);
+  return taken;
+}

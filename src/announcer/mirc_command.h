@@ -18,6 +18,11 @@ inline constexpr std::uint32_t announce_prefix_length = sizeof(announce_prefix) 
 // most once.
 void build_command_text(const pfc::string_base& title, pfc::string8& out);
 
+// The command as mIRC's block carries it: the whole characters of
+// command_text that fit in mirc_interface::block_units UTF-16 units with the
+// terminator, written to block. Returns the bytes of command_text taken.
+std::size_t fit_command_into_block(char16_t* block, const char* command_text) noexcept;
+
 // The console line for a command (length bytes of UTF-8) of which only the
 // first taken bytes went into mIRC's block: how much of it was sent, counted
 // in characters, and why the rest was not (no room, or bytes that are not UTF-8).

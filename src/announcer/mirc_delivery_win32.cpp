@@ -234,7 +234,7 @@ void deliver_command(const char* command_text) {
       return;
     }
     // The view starts on a page boundary, so it is aligned for UTF-16 units.
-    pfc::utf8_to_utf16_fitted(static_cast<char16_t*>(view.get()), mirc_interface::block_units, command_text, taken);
+    taken = fit_command_into_block(static_cast<char16_t*>(view.get()), command_text);
   } // unmapped before anything below can raise
 
   if (taken < length) {

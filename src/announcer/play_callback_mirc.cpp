@@ -1,12 +1,14 @@
 #include "announcer/play_callback_mirc.h"
 #include "announcer/mirc_command.h"
 #include "announcer/mirc_delivery.h"
+#include "announcer/now_playing_title.h"
 #include "runtime/console.h"
 #include "runtime/service.h"
 #include "settings/cfg_var.h"
 #include "support/pfc/string8.h"
 
 play_callback_mirc::command_delivery play_callback_mirc::default_delivery() noexcept { return &deliver_command; }
+play_callback_mirc::title_publisher play_callback_mirc::default_publisher() noexcept { return &publish_now_playing; }
 
 bool play_callback_mirc::query_class(service_base*& out_ref, const guid& class_guid) {
   if (class_guid != play_callback_static_class_guid) return false;
@@ -32,6 +34,7 @@ void play_callback_mirc::on_new_track(track_handle* track) {
   build_command_text(title, command);
 
   console_info(title.text_ptr(), title.text_length());
+  publisher_(command.text_ptr());
   if (cfg_enabled.value != 0) delivery_(command.text_ptr());
 }
 

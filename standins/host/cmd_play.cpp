@@ -1,7 +1,9 @@
 // play PLAYLIST: reports every track of a playlist file as the new track to
 // each playback callback the component registers, the way the player does it,
 // and proves after every notification that the component kept no reference to
-// any host object.
+// any host object. --step holds the player between tracks until a line comes
+// on standard input, so that a test can look at what one track left behind
+// without relying on the clock; --repeat plays the list again and again.
 #include "component_module_win32.h"
 #include "host/playback.h"
 #include "host_commands.h"
@@ -11,6 +13,7 @@
 #include "titleformat_standin.h"
 
 #include <cstdio>
+#include <cwchar>
 
 namespace {
 
@@ -33,12 +36,55 @@ struct reference_check {
   static reference_check now() { return {host_references().outstanding(), host_references().alive.load()}; }
 };
 
+// --step: says on standard error which track was played, then waits for a
+// line. False at the end of standard input: the player stops there.
+bool wait_for_step(unsigned index) {
+  std::fprintf(stderr, "corvane-host: track %u played; waiting for a line\n", index);
+  std::fflush(stderr);
+  char line[256];
+  return std::fgets(line, sizeof line, stdin) != nullptr;
+}
+
+struct play_options {
+  bool step = false;
+  unsigned long repeat = 1;
+  std::wstring playlist;
+};
+
+bool parse_play_options(const std::vector<std::wstring>& args, play_options& options) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == L"--step") {
+      options.step = true;
+    } else if (args[i] == L"--repeat" && i + 1 < args.size()) {
+      wchar_t* end = nullptr;
+      options.repeat = std::wcstoul(args[++i].c_str(), &end, 10);
+      if (*end != L'\0' || options.repeat == 0 || args[i][0] == L'-') {
+        std::fprintf(stderr, "corvane-host: bad value for --repeat: %s (1 or more)\n", to_utf8(args[i]).c_str());
+        return false;
+      }
+    } else if (args[i].compare(0, 2, L"--") == 0) {
+      std::fprintf(stderr, "corvane-host: play: unknown option %s (try --help)\n", to_utf8(args[i]).c_str());
+      return false;
+    } else if (options.playlist.empty()) {
+      options.playlist = args[i];
+    } else {
+      std::fprintf(stderr, "corvane-host: play takes [--step] [--repeat N] PLAYLIST; %s is one too many\n",
+                   to_utf8(args[i]).c_str());
+      return false;
+    }
+  }
+  if (options.playlist.empty()) std::fprintf(stderr, "corvane-host: play needs PLAYLIST\n");
+  return !options.playlist.empty();
+}
+
 } // namespace
 
 int run_play(host_session& session, const std::vector<std::wstring>& args) {
-  const std::string path = to_utf8(args[0]);
+  play_options options;
+  if (!parse_play_options(args, options)) return 2;
+  const std::string path = to_utf8(options.playlist);
   std::string text;
-  if (!read_file(args[0], text)) {
+  if (!read_file(options.playlist, text)) {
     std::fprintf(stderr, "corvane-host: cannot read %s: %s\n", path.c_str(), system_error_text(GetLastError()).c_str());
     return 2;
   }
@@ -64,28 +110,32 @@ int run_play(host_session& session, const std::vector<std::wstring>& args) {
 
   int status = 0;
   unsigned index = 0;
-  for (auto& entry : playlist) {
-    ++index;
-    auto track = make_ledger_service<track_standin>(std::move(entry.fields), path + ":" + std::to_string(entry.line));
-    for (play_callback* callback : callbacks) {
-      const reference_check before = reference_check::now();
-      track->add_ref(); // the callee owns this one
-      try {
-        callback->on_new_track(track.get());
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "corvane-host: track %u: the component raised: %s\n", index, e.what());
-        status = 1;
-      }
-      const reference_check after = reference_check::now();
-      if (after.outstanding != before.outstanding || after.alive != before.alive) {
-        std::fprintf(stderr,
-                     "corvane-host: track %u: the component kept %lld host reference(s) and %lld host object(s)\n",
-                     index, static_cast<long long>(after.outstanding - before.outstanding),
-                     static_cast<long long>(after.alive - before.alive));
-        status = 1;
+  bool go_on = true;
+  for (unsigned long round = 0; round < options.repeat && go_on; ++round)
+    for (const auto& entry : playlist) {
+      if (options.step && index > 0 && !(go_on = wait_for_step(index))) break;
+      ++index;
+      auto track = make_ledger_service<track_standin>(entry.fields, path + ":" + std::to_string(entry.line));
+      for (play_callback* callback : callbacks) {
+        const reference_check before = reference_check::now();
+        track->add_ref(); // the callee owns this one
+        try {
+          callback->on_new_track(track.get());
+        } catch (const std::exception& e) {
+          std::fprintf(stderr, "corvane-host: track %u: the component raised: %s\n", index, e.what());
+          status = 1;
+        }
+        const reference_check after = reference_check::now();
+        if (after.outstanding != before.outstanding || after.alive != before.alive) {
+          std::fprintf(stderr,
+                       "corvane-host: track %u: the component kept %lld host reference(s) and %lld host object(s)\n",
+                       index, static_cast<long long>(after.outstanding - before.outstanding),
+                       static_cast<long long>(after.alive - before.alive));
+          status = 1;
+        }
       }
     }
-  }
+  if (options.step && go_on) wait_for_step(index);
   session.registry.remove_all(titleformat_compiler_class_guid);
   compiler.reset();
   std::fprintf(stderr, "corvane-host: played %u track(s); host references taken %lld, released %lld\n", index,

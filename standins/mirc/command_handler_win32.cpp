@@ -115,7 +115,7 @@ LRESULT command_handler::run_command(HWND window, WPARAM method, LPARAM index) {
 }
 
 void command_handler::run_on_irc(const std::string& text, unsigned long method) {
-  for (auto& action : interpret_command(text, method, options_.session.channel)) {
+  for (auto& action : interpret_command(text, method, options_.session.channel, dlls_)) {
     if (action.send)
       session_->submit(std::move(action.text), (method & 4) != 0, action.quit);
     else

@@ -4,6 +4,7 @@
 #pragma once
 #include "handle_owner_win32.h"
 #include "irc_session_win32.h"
+#include "mirc_dll_calls.h"
 #include "standin_options.h"
 #include "standin_output_win32.h"
 
@@ -25,6 +26,9 @@ public:
   // Another message of mIRC's range: refused, answered 0.
   LRESULT refuse_message(UINT message);
 
+  // How "//" lines reach DLLs ($dll) and /dll runs; null: they are reported, not run.
+  void offer_dlls(mirc_dlls* dlls) noexcept { dlls_ = dlls; }
+
 private:
   enum class fate { ran, refused, late, quit, streak };
   fate draw_fate();
@@ -40,4 +44,5 @@ private:
   unsigned long streak_left_ = 0; // late messages still to come in a slow streak
   std::mt19937 chaos_random_;
   owned_handle stall_; // --stall-event, made or opened at start
+  mirc_dlls* dlls_ = nullptr;
 };

@@ -7,6 +7,7 @@
 // loudly and nothing is run for it.
 #include "command_handler_win32.h"
 #include "irc_session_win32.h"
+#include "mirc_dlls_win32.h"
 #include "standin_options.h"
 #include "standin_output_win32.h"
 #include "standin_windows_win32.h"
@@ -40,7 +41,9 @@ int run(int argc, wchar_t** argv) {
   if (!options.session.host.empty())
     session =
         std::make_unique<irc_session>(options.session, [&output](const std::string& text) { output.report(text); });
+  mirc_dlls_win32 dlls(output); // UnloadDll(2) once the windows are gone
   command_handler handler(options, output, session.get());
+  handler.offer_dlls(&dlls);
   if (!create_standin_windows(options, handler)) return 2;
   if (!options.ready_path.empty() && !write_ready_file(options.ready_path)) {
     std::fprintf(stderr, "mirc-standin: cannot write %ls\n", options.ready_path.c_str());

@@ -2,8 +2,11 @@
 // the command in mIRC's UTF-16 block, and mIRC's window-class match.
 #include "allocation_probe.h"
 #include "announcer/mirc_command.h"
+#include "announcer/now_playing_title.h"
+#include "now_playing/now_playing_protocol.h"
 #include "support/pfc/string8.h"
 #include "support/utf8_convert.h"
+#include "text_samples.h"
 
 #include <gtest/gtest.h>
 
@@ -195,6 +198,46 @@ TEST(CommandBlock, StopsAtBytesThatAreNotUtf8) {
   const filled_block nothing("x", 0);
   EXPECT_EQ(nothing.written, 0u);
   EXPECT_EQ(nothing.units[0], u'#');
+}
+
+// What the component publishes for on-demand use is what mIRC's block carries
+// after "/me is playing: ": the same characters cut at the same place, for
+// titles of every kind of text and size, titles the command rule changes,
+// titles past the block at every alignment, and bytes that are not UTF-8.
+TEST(CommandBlock, ThePublishedTitleIsWhatTheBlockCarriesAfterThePrefix) {
+  std::vector<std::string> titles = {"",
+                                     "Song | /quit",
+                                     "one\rtwo\x01x\x02"
+                                     "bold\x7F",
+                                     "Bj\xF6rk",
+                                     "a \xED\xA0\x80 lone half of a pair",
+                                     "\xF8\x88\x80\x80\x80 beyond UTF-16",
+                                     "\xF0\x9F\x8E"};
+  for (int mix = 0; mix < 4; ++mix)
+    for (const int size : bench::title_sizes)
+      titles.push_back(bench::title_sample(mix, size));
+  for (const char* ch : {"b", "\xC3\xB3", "\xE5\xA4\x9C", "\xF0\x9F\x8E\xB5"})
+    for (std::size_t lead = 0; lead < 3; ++lead) {
+      std::string title(lead, 'a');
+      while (title.size() < 8200)
+        title += ch;
+      titles.push_back(title);
+      titles.push_back(title.substr(0, 2031 - 1 - lead) + "\xFF" + title); // not UTF-8 just short of the cut
+    }
+  for (const std::string& title : titles) {
+    const std::string command = command_for(title);
+    std::vector<char16_t> mirc(2048 + 8, u'#');
+    fit_command_into_block(mirc.data(), command.c_str());
+    const std::u16string carried(mirc.data());
+    ASSERT_EQ(carried.substr(0, 16), u"/me is playing: ");
+
+    now_playing::block published{};
+    write_now_playing_title(published, command.c_str());
+    char16_t out[now_playing::text_units];
+    std::uint32_t length = 0;
+    ASSERT_TRUE(now_playing::read_title(&published, sizeof published, out, length));
+    ASSERT_EQ(std::u16string(out, length), carried.substr(16)) << testing::PrintToString(title.substr(0, 80));
+  }
 }
 
 TEST(CommandBlock, TheCutLineCountsCharactersAndSaysWhy) {

@@ -15,17 +15,21 @@ namespace {
 
 std::vector<std::string> g_delivered;
 bool g_delivery_throws = false;
+std::vector<std::string> g_published; // what went to the now-playing block
 
 void record_delivery(const char* command_text) {
   if (g_delivery_throws) throw std::runtime_error("delivery failed");
   g_delivered.emplace_back(command_text);
 }
 
+void record_publication(const char* command_text) noexcept { g_published.emplace_back(command_text); }
+
 class PlayCallback : public testing::Test {
 protected:
   PlayCallback() {
     g_delivered.clear();
     g_delivery_throws = false;
+    g_published.clear();
   }
 
   // What the host does: one reference for the callee, through the callback's
@@ -36,7 +40,7 @@ protected:
   }
 
   announcer_test_host host;
-  service_impl_single_t<play_callback_mirc> callback{&record_delivery};
+  service_impl_single_t<play_callback_mirc> callback{&record_delivery, &record_publication};
 };
 
 TEST_F(PlayCallback, AnswersOnlyAsPlayCallbackStaticAndAsksOnlyForNewTracks) {
@@ -62,6 +66,7 @@ TEST_F(PlayCallback, LogsButSendsNothingWhenDisabled) {
   notify(track);
   EXPECT_TRUE(g_delivered.empty());
   EXPECT_EQ(host.lines(), std::vector<std::string>{"Chirpline: Jóga - Homogenic"});
+  EXPECT_EQ(g_published, std::vector<std::string>{"/me is playing: Jóga - Homogenic"}) << "published all the same";
   cfg_enabled.value = 2; // any non-zero byte means enabled
   notify(track);
   EXPECT_EQ(g_delivered.size(), 1u);

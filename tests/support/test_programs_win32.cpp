@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -213,4 +214,49 @@ program_result run_program(const std::wstring& program, const std::wstring& argu
   DeleteFileW(out_path.c_str());
   DeleteFileW(err_path.c_str());
   return result;
+}
+
+background_player::background_player(const std::wstring& arguments)
+    : out_path_(temporary_path(L"player-out")), err_path_(temporary_path(L"player-err")) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE read_end = nullptr;
+  CreatePipe(&read_end, &input_, &inherit, 0);
+  SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0); // the player sees the end when we close it
+  const file_handle input(read_end), out(inheritable_file(out_path_)), err(inheritable_file(err_path_));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input.get();
+  startup.hStdOutput = out.get();
+  startup.hStdError = err.get();
+  process_ = start(L"corvane-host.exe", arguments, startup, true);
+}
+
+background_player::~background_player() {
+  finish(0);
+  CloseHandle(process_.hProcess);
+  CloseHandle(process_.hThread);
+  DeleteFileW(out_path_.c_str());
+  DeleteFileW(err_path_.c_str());
+}
+
+bool background_player::says(const std::string& text) const {
+  for (int waited = 0; err().find(text) == std::string::npos; waited += 20)
+    if (waited > 30000 || WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0)
+      return err().find(text) != std::string::npos;
+  return true;
+}
+
+void background_player::step() {
+  DWORD written = 0;
+  WriteFile(input_, "\n", 1, &written, nullptr);
+}
+
+DWORD background_player::finish(DWORD ms) {
+  if (input_ != nullptr) CloseHandle(std::exchange(input_, nullptr));
+  if (WaitForSingleObject(process_.hProcess, ms) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 99);
+  WaitForSingleObject(process_.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
 }

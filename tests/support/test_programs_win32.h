@@ -66,6 +66,31 @@ private:
   PROCESS_INFORMATION process_{};
 };
 
+// The stand-in player (corvane-host.exe) in the background, its output in
+// files, its standard input a pipe: with `play --step` each step() plays the
+// next track. Ended when the test is done, unless finish() saw it end.
+class background_player {
+public:
+  explicit background_player(const std::wstring& arguments);
+  ~background_player();
+  background_player(const background_player&) = delete;
+  background_player& operator=(const background_player&) = delete;
+
+  // True once standard error holds text, false when the player ended or 30 s passed first.
+  bool says(const std::string& text) const;
+  void step();
+  // Closes its standard input and waits for its exit code (99: it had to be ended).
+  DWORD finish(DWORD ms = 30000);
+  bool running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+  std::string out() const { return read_whole_file(out_path_); }
+  std::string err() const { return read_whole_file(err_path_); }
+
+private:
+  std::wstring out_path_, err_path_;
+  HANDLE input_ = nullptr; // the pipe's end we write
+  PROCESS_INFORMATION process_{};
+};
+
 struct program_result {
   DWORD exit_code;
   std::string out;

@@ -46,8 +46,8 @@ TEST(CommandInterpreter, PlainTextAndLinesWithoutASlashAreSaidWhole) {
 }
 
 TEST(CommandInterpreter, UnknownCommandsAndMissingParametersAreReportedNotSent) {
-  EXPECT_EQ(run("/raw PRIVMSG #c :x | /echo hi"),
-            (std::vector<std::string>{"! unknown command /raw: not sent", "! unknown command /echo: not sent"}));
+  EXPECT_EQ(run("/raw PRIVMSG #c :x | /echo -a hi"),
+            (std::vector<std::string>{"! unknown command /raw: not sent", "! echo: hi"}));
   EXPECT_EQ(run("/msg #c|/me|/say"),
             (std::vector<std::string>{"! /msg: insufficient parameters", "! /me: insufficient parameters",
                                       "! /say: insufficient parameters"}));
@@ -58,6 +58,51 @@ TEST(CommandInterpreter, ALineBreakEndsALine) {
   EXPECT_EQ(run("/me a\r\n/quit x\rhi"), (std::vector<std::string>{"> PRIVMSG #c :\x01"
                                                                    "ACTION a\x01",
                                                                    "> [quit] QUIT :x", "> PRIVMSG #c :hi"}));
+}
+
+// DLLs that answer from a script of replies and record every call.
+struct scripted_dlls final : mirc_dlls {
+  std::vector<dll_reply> replies;
+  std::vector<std::string> calls;
+  dll_reply call(const std::string& file, const std::string& proc, const std::string& data) override {
+    calls.push_back(file + "|" + proc + "|" + data);
+    const dll_reply next = replies.empty() ? dll_reply{-1, "unable to open " + file} : replies.front();
+    if (!replies.empty()) replies.erase(replies.begin());
+    return next;
+  }
+  bool unload(const std::string& file) override { return file == "loaded.dll"; }
+  std::vector<std::string> run(const std::string& text) {
+    std::vector<std::string> out;
+    for (const auto& a : interpret_command(text, 5, "#c", this))
+      out.push_back((a.send ? "> " : "! ") + a.text);
+    return out;
+  }
+};
+
+// A "//" line is split at its bars, then each $dll(...) and $null is
+// evaluated once: the value is text (bars, identifiers and variables in it
+// too). What is not modelled, or a DLL that fails or halts, stops the whole
+// line. /dll performs what a procedure returns with 2, unevaluated.
+TEST(CommandInterpreter, DllValuesAreInsertedOnceAsTextAndFailuresStopTheLine) {
+  scripted_dlls dlls;
+  dlls.replies = {{3, "a $me %x | /quit $dll(x,y,z)"}, {3, ""}, {0, ""}, {2, "me did $me"}, {1, "me not run"}};
+  EXPECT_EQ(dlls.run("//me is: $dll(chirpline_mirc.dll,title,$null) | /echo -a [$DLL( f.dll , p ,$null d )$null]"),
+            (std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                      "ACTION is: a $me %x | /quit $dll(x,y,z)\x01",
+                                      "! echo: []"}));
+  EXPECT_EQ(dlls.run("//me $dll(a,b,c) | /quit"), std::vector<std::string>{"! //: $dll: b halted the script; not run"});
+  EXPECT_EQ(dlls.run("/dll my.dll go some data | /dll my.dll one | /dll -u loaded.dll|/dll -u x.dll|/dll x.dll"),
+            (std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                      "ACTION did $me\x01",
+                                      "! dll: unloaded loaded.dll", "! dll: x.dll is not loaded",
+                                      "! /dll: insufficient parameters"}));
+  for (const char* line : {"//me $me | /quit", "//say %x", "//me $dll(a,b)", "//me $dll(a,b,c", "//me $dll(g,t,) | /q"})
+    EXPECT_EQ(dlls.run(line).size(), 1u) << line;
+  EXPECT_EQ(dlls.calls, (std::vector<std::string>{"chirpline_mirc.dll|title|", "f.dll|p|d", "a|b|c",
+                                                  "my.dll|go|some data", "my.dll|one|", "g|t|"}));
+  EXPECT_EQ(run("/me $dll(a,b,c) | /dll my.dll go"), (std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                                                               "ACTION $dll(a,b,c)\x01",
+                                                                               "! unknown command /dll: not sent"}));
 }
 
 TEST(IrcLine, FitsTheRelayedLineAtACharacterBoundary) {

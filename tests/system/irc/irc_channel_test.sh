@@ -6,6 +6,7 @@
 #
 # usage: irc_channel_test.sh CASE BIN_DIR WORK_DIR
 #   CASE: playlist | hostile | raw-injection | overlong | server-restart | flood
+#         | on-demand | x64-on-demand
 set -eu
 case_name=$1 bin=$2 work=$3
 root=$(CDPATH= cd -- "$(dirname -- "$0")/../../.." && pwd)
@@ -17,8 +18,9 @@ mirc_bin=${4:-$bin}
 
 rm -rf "$work"
 mkdir -p "$work"
-mirc_pid="" other_pid=""
+mirc_pid="" other_pid="" player_pid=""
 cleanup() {
+  if [ -n "$player_pid" ]; then kill "$player_pid" 2>/dev/null || true; wait "$player_pid" 2>/dev/null || true; fi
   if [ -n "$mirc_pid" ]; then kill "$mirc_pid" 2>/dev/null || true; wait "$mirc_pid" 2>/dev/null || true; fi
   if [ -n "$other_pid" ]; then kill "$other_pid" 2>/dev/null || true; wait "$other_pid" 2>/dev/null || true; fi
   "$root/tools/irc-peers" stop "$work/irc" || true
@@ -85,6 +87,70 @@ expect_channel_matches() {
   }
 }
 
+# Titles that try every trick: command separators, injected commands, line
+# breaks, control bytes, identifiers and variables, mIRC's formatting codes.
+hostile_playlist() {
+  {
+    printf 'title: Song | /quit\nalbum: A|B\n\n'
+    printf 'title: a|/msg #chirp injected\n\n'
+    printf 'title: one\rtwo\nalbum: x\001y\037z\177w\n\n'
+    printf 'title: Line one\n  /quit line two\n\n'
+    printf 'title:  | /quit\nalbum:  | /quit\n\n'
+    printf 'title: \360\237\216\265|\360\237\216\265\tx\nalbum: \344\275\240\345\245\275 $me %%x //echo\n\n'
+    # All nine formatting codes pass; 0x01 would end the CTCP ACTION early.
+    printf 'title: \002Bold\002 \003%s\003 \037u\037\nalbum: \026r\017 \035i\035 \036s\036 \021m\021 \004FF0000h\004\n\n' '04,01red'
+    printf 'title: x\001ACTION y\001 z\nalbum: a\001b\n\n'
+    printf 'title: still here\n'
+  } >"$1"
+}
+
+# The player with announcing off, one track per line on its standard input
+# (play --step), its console in $work/$1.out and .err.
+start_stepped_player() {
+  printf '\147\353\231\321\230\357\306\117\227\014\056\154\070\062\224\005\001\000\000\000\000' >"$work/off.cfg"
+  rm -f "$work/$1.steps" && mkfifo "$work/$1.steps"
+  "$root/tools/wine-run" "$bin/corvane-host.exe" --settings "$(win "$work/off.cfg")" play --step "$(win "$2")" \
+    <"$work/$1.steps" >"$work/$1.out" 2>"$work/$1.err" &
+  player_pid=$! && exec 3>"$work/$1.steps"
+}
+played() { wait_for "grep -q 'track $2 played' '$work/$1.err'" 60 || fail "no track $2: $(cat "$work/$1.err")"; }
+finish_player() { exec 3>&- && wait "$player_pid" && player_pid="" || fail "the player failed: $(cat "$work/$1.err")"; }
+# type_in TEXT LOG-LINE: TEXT typed into mIRC (mirc-send), which must log LOG-LINE
+type_in() {
+  "$root/tools/wine-run" "$mirc_bin/mirc-send.exe" "$1" </dev/null || fail "mirc-send failed"
+  wait_for "grep -qF '$2' '$work/mirc.log'" 30 || fail "no '$2' after $1"
+}
+
+# The hostile playlist announced, then the same tracks with announcing off,
+# each said on demand after it started: the channel's lines are the same
+# bytes. Then the player quits (an empty value) and starts again (its title).
+on_demand() {
+  start_mirc
+  hostile_playlist "$work/hostile.txt"
+  play "$work/hostile.txt"
+  expect_said_count 9
+  start_stepped_player on-demand "$work/hostile.txt"
+  for k in 1 2 3 4 5 6 7 8 9; do
+    played on-demand $k
+    "$root/tools/wine-run" "$mirc_bin/mirc-send.exe" '//me is playing: $dll(chirpline_mirc.dll,title,$null)' </dev/null
+    expect_said_count $((9 + k))
+    printf '\n' >&3
+  done
+  finish_player on-demand
+  [ "$(count "found mirc window" "$work/on-demand.out")" -eq 0 ] || fail "the player announced with announcing off"
+  said | head -n 9 >"$work/announced" && said | tail -n 9 >"$work/on-demand"
+  cmp -s "$work/announced" "$work/on-demand" || { diff "$work/announced" "$work/on-demand" | cat -v; fail "on demand differs"; }
+  [ "$(count "unknown command\|not modelled" "$work/mirc.log")" -eq 0 ] || fail "a title was evaluated or ran as a command"
+  type_in '//echo -a quit=[$dll(chirpline_mirc.dll, title, )]' 'echo: quit=[]'
+  printf 'title: after the restart\n' >"$work/again.txt"
+  start_stepped_player again "$work/again.txt"
+  played again 1
+  type_in '//echo -a again=[$dll(chirpline_mirc.dll, title, )]' 'echo: again=[after the restart - ?]'
+  finish_player again
+  [ "$(grep -c "dll: loaded chirpline_mirc.dll (LoadDll: mKeep=1 mUnicode=1)" "$work/mirc.log")" -eq 1 ] ||
+    fail "LoadDll did not ask once for UTF-16 and to stay loaded"
+}
+
 "$root/tools/irc-peers" start "$work/irc" "$channel" >/dev/null
 
 case $case_name in
@@ -120,18 +186,7 @@ playlist)
   ;;
 hostile)
   start_mirc
-  {
-    printf 'title: Song | /quit\nalbum: A|B\n\n'
-    printf 'title: a|/msg #chirp injected\n\n'
-    printf 'title: one\rtwo\nalbum: x\001y\037z\177w\n\n'
-    printf 'title: Line one\n  /quit line two\n\n'
-    printf 'title:  | /quit\nalbum:  | /quit\n\n'
-    printf 'title: \360\237\216\265|\360\237\216\265\tx\nalbum: \344\275\240\345\245\275 $me %%x //echo\n\n'
-    # All nine formatting codes pass; 0x01 would end the CTCP ACTION early.
-    printf 'title: \002Bold\002 \003%s\003 \037u\037\nalbum: \026r\017 \035i\035 \036s\036 \021m\021 \004FF0000h\004\n\n' '04,01red'
-    printf 'title: x\001ACTION y\001 z\nalbum: a\001b\n\n'
-    printf 'title: still here\n'
-  } >"$work/hostile.txt"
+  hostile_playlist "$work/hostile.txt"
   play "$work/hostile.txt"
   expect_said_count 9
   expect_channel_matches "$work/hostile.txt"
@@ -228,6 +283,16 @@ flood)
   [ "$(wc -l <"$work/sent")" -eq 20 ] || fail "not 20 lines sent"
   awk 'NR == 1 { first = $1 } NR > 3 && $1 - first < (NR - 3) * 250 - 20 { print "line " NR - 1 " at +" $1 - first " ms"; bad = 1 }
        END { exit bad }' "$work/sent" || fail "lines went faster than the gate allows"
+  ;;
+on-demand)
+  on_demand
+  ;;
+x64-on-demand)
+  # The 64-bit player publishes; the 32-bit DLL beside the 32-bit stand-in reads.
+  for f in "$bin/corvane-host.exe:x86-64" "$mirc_bin/chirpline_mirc.dll:i386"; do
+    x86_64-w64-mingw32-objdump -f "${f%:*}" | grep -q "file format pei-${f##*:}\$" || fail "${f%:*} is not ${f##*:}"
+  done
+  on_demand
   ;;
 *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac

@@ -201,6 +201,12 @@ else
   expect_bad "unknown option --frob" "$w" "$bin/corvane-host.exe" --frob
   expect_bad "play needs PLAYLIST" "$w" "$bin/corvane-host.exe" play
   expect_bad "x.txt is one too many" "$w" "$bin/corvane-host.exe" play a.txt x.txt
+  expect_bad "play needs PLAYLIST" "$w" "$bin/corvane-host.exe" play --step
+  expect_bad "bad value for --repeat: 0 (1 or more)" "$w" "$bin/corvane-host.exe" play --repeat 0 a.txt
+  expect_bad "bad value for --repeat: -3 (1 or more)" "$w" "$bin/corvane-host.exe" play --repeat -3 a.txt
+  expect_bad "unknown option --loop" "$w" "$bin/corvane-host.exe" play --loop a.txt
+  expect_help "$w" "$bin/title-call.exe" --help
+  expect_bad "bad value for REPETITIONS: 0 (1 to 1000)" "$w" "$bin/title-call.exe" bench 0
   expect_bad "info takes no arguments; junk is one too many" "$w" "$bin/corvane-host.exe" info junk
 fi
 echo "$checked command lines checked, $failures failed"

@@ -10,13 +10,15 @@ cd "${1:?usage: include_rules_test.sh ROOT}" || exit 2
 find src standins -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.inl' -o -name '*.rc' -o -name '*.in' \) |
   sort | xargs awk '
 BEGIN {
-  may["component"] = "component announcer preferences settings runtime host support"
-  may["announcer"] = "announcer settings runtime host support"
+  may["component"] = "component announcer preferences settings runtime host support now_playing"
+  may["announcer"] = "announcer settings runtime host support now_playing"
   may["preferences"] = "preferences settings runtime host support"
   may["settings"] = "settings runtime host support"
   may["runtime"] = "runtime host support"
   may["host"] = "host"
   may["support"] = "support host/string_base.h host/shared_api.h"
+  may["now_playing"] = "now_playing" # the block layout and protocol, for any reader
+  may["mirc_dll"] = "mirc_dll now_playing"
   may["standins"] = "host announcer/mirc_interface.h"
   may["mirc_interface"] = "host" # what the stand-ins use may bring them nothing more
   while (("find standins -type f" | getline f) > 0) { sub(/.*\//, "", f); standin_file[f] = 1 }
