@@ -4,6 +4,7 @@
 #include "announcer/now_playing_title.h"
 #include "now_playing/now_playing_protocol.h"
 #include "runtime/console.h"
+#include "support/exception_win32.h"
 #include "support/pfc/string8.h"
 #include "support/unique_handle_win32.h"
 
@@ -52,14 +53,12 @@ private:
         console_info("on-demand titles are off: another program holds the shared block ChirplineNowPlaying; "
                      "trying again at the next track");
       } else {
-        pfc::string8 line("on-demand titles are off: cannot make the shared block ChirplineNowPlaying (system error ");
-        char number[12];
-        unsigned at = sizeof number;
-        number[--at] = '\0';
-        do
-          number[--at] = static_cast<char>('0' + error % 10);
-        while ((error /= 10) != 0 && at > 0);
-        line.append_text(number + at, pfc::infinite_length);
+        const exception_win32 failure(error);
+        pfc::string8 line("on-demand titles are off: cannot make the shared block ChirplineNowPlaying: ");
+        char digits[64];
+        line.append_text(failure.what(), pfc::infinite_length);
+        line.append_text(" (system error ", pfc::infinite_length);
+        line.append_text(pfc::format_decimal(digits, error), pfc::infinite_length);
         line.append_text("); trying again at the next track", pfc::infinite_length);
         console_info(line.text_ptr());
       }
