@@ -30,8 +30,9 @@ public:
     Thread thread;
   };
 
-  // Whether a command may go now. `mircs` is every mIRC on the desktop, the
-  // one the command goes to first. ask(window) puts mIRC a question that
+  // Whether a command may go now. `mircs` is the one the command goes to,
+  // then every mIRC on the desktop while every_mirc_asked() is false (the
+  // first mIRC alone after that). ask(window) puts mIRC a question that
   // needs no block and waits only briefly: true means that window answered
   // (or is gone, with its queue). Each thread that has not answered this
   // instance is asked once, in order, and so is the thread of a late message
@@ -50,8 +51,16 @@ public:
       if (!ask(std::as_const(held_mirc_.window))) return &held_mirc_;
       held_ = Block();
     }
+    every_mirc_asked_ = true;
     return nullptr;
   }
+
+  // Until every mIRC that ran when this instance began has answered it, all
+  // of them are listed: only those can hold what an earlier instance left.
+  // Once they have, a mIRC is asked only as the one a command goes to, or
+  // for a late message of this instance; one started since cannot hold an
+  // earlier instance's message.
+  bool every_mirc_asked() const noexcept { return every_mirc_asked_; }
 
   // `thread` answered a message (a question, or a command it ran or refused):
   // it has started on everything sent to it before, a late message included.
@@ -93,4 +102,5 @@ private:
   mirc held_mirc_{};
   Thread answered_[capacity]{}; // none yet: an earlier instance may have left messages behind
   std::size_t next_ = 0;
+  bool every_mirc_asked_ = false;
 };

@@ -96,7 +96,8 @@ TEST_F(LateBlock, AskedFirstThenOnlyWhileABlockIsHeld) {
 
 // Every mIRC on the desktop answers before the first command, each thread
 // once; one that does not holds every track back, and nothing is made for
-// it, until it answers; then it is not asked again. A late message in a mIRC
+// it, until it answers; then it is not asked again, and the others need not
+// be listed any more. A late message in a mIRC
 // that is no longer in front is asked after, through the listed mIRCs or,
 // once its mIRC is no longer listed, through its own window.
 TEST_F(LateBlock, EveryMircAnswersBeforeACommandGoes) {
@@ -107,9 +108,11 @@ TEST_F(LateBlock, EveryMircAnswersBeforeACommandGoes) {
     EXPECT_EQ(asked_, (i == 0 ? std::vector<int>{10, 21} : std::vector<int>{21})) << "track " << i;
   }
   EXPECT_EQ(made_, 0u);
+  EXPECT_FALSE(rule_->every_mirc_asked()) << "every mIRC is still listed";
   silent_.clear();
   EXPECT_EQ(track(two, false), 0);
   EXPECT_EQ(asked_, std::vector<int>{21});
+  EXPECT_TRUE(rule_->every_mirc_asked());
   EXPECT_EQ(track(two, false), 0);
   EXPECT_EQ(asked_, std::vector<int>{});
 
