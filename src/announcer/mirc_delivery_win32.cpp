@@ -8,7 +8,6 @@
 #include "runtime/console.h"
 #include "support/pfc/string8.h"
 #include "support/unique_handle_win32.h"
-#include "support/utf8_convert.h"
 
 #include <cstring>
 #include <exception>
