@@ -11,6 +11,7 @@
 // Wall time, not CPU time: under Wine opening and mapping are done by the
 // wineserver, another process. Run under Wine (tools/bench does).
 #include "announcer/now_playing_title.h"
+#include "mirc_dll/mirc_dll_interface_win32.h"
 #include "now_playing/now_playing_protocol.h"
 
 #include <algorithm>
@@ -24,15 +25,7 @@
 
 namespace {
 
-struct LOADINFO {
-  DWORD mVersion;
-  HWND mHwnd;
-  BOOL mKeep;
-  BOOL mUnicode;
-  DWORD mBeta;
-  DWORD mBytes;
-};
-using title_proc = int(__stdcall*)(HWND, HWND, void*, void*, BOOL, BOOL);
+using title_proc = mirc_dll_interface::procedure;
 
 constexpr DWORD data_bytes = 16384;
 
@@ -50,7 +43,7 @@ std::wstring beside_this_program(const wchar_t* name) {
 // The DLL loaded and told it runs in mIRC 7.81; null (said) when it cannot be.
 title_proc load_title(const std::wstring& path) {
   HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  const auto load = module ? find_export<void(__stdcall*)(LOADINFO*)>(module, "LoadDll") : nullptr;
+  const auto load = module ? find_export<mirc_dll_interface::load_dll>(module, "LoadDll") : nullptr;
   const auto title = module ? find_export<title_proc>(module, "title") : nullptr;
   if (load == nullptr || title == nullptr) {
     std::fprintf(stderr, "title-call: cannot load LoadDll and title from %ls (error %lu)\n", path.c_str(),

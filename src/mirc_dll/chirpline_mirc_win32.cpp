@@ -2,6 +2,7 @@
 // title the player started last, as the component publishes it in the block
 // "ChirplineNowPlaying". Built without the C++ runtime (no exception, no
 // allocation, no stream), linked statically: it needs nothing beside it.
+#include "mirc_dll_interface_win32.h"
 #include "mirc_load_info.h"
 #include "now_playing/now_playing_protocol.h"
 
@@ -9,22 +10,13 @@
 
 namespace {
 
-// mIRC's LOADINFO; a version before 7.64 passes only a first part of it.
-struct LOADINFO {
-  DWORD mVersion;
-  HWND mHwnd;
-  BOOL mKeep;
-  BOOL mUnicode;
-  DWORD mBeta;
-  DWORD mBytes;
-};
-
 // What LoadDll learnt. Without a LoadDll (mIRC before 5.8) the text is not
 // UTF-16 and the value is empty.
 bool g_unicode = false;
 std::uint32_t g_data_units = 900;
 
-constexpr int halt = 0, value = 3;
+using mirc_dll_interface::halt;
+using mirc_dll_interface::value;
 
 // The section and its view, each closed on every way out.
 struct section_owner {

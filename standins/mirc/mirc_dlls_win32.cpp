@@ -1,23 +1,12 @@
 #include "mirc_dlls_win32.h"
 
+#include "mirc_dll/mirc_dll_interface_win32.h"
+
 #include <cstring>
 #include <cwchar>
 #include <vector>
 
 namespace {
-
-// mIRC's LOADINFO, every field of 7.64 and later.
-struct LOADINFO {
-  DWORD mVersion;
-  HWND mHwnd;
-  BOOL mKeep;
-  BOOL mUnicode;
-  DWORD mBeta;
-  DWORD mBytes;
-};
-using load_dll_proc = void(__stdcall*)(LOADINFO*);
-using unload_dll_proc = int(__stdcall*)(int);
-using dll_proc = int(__stdcall*)(HWND, HWND, void*, void*, BOOL, BOOL);
 
 // An export by name as the function type it is documented to have.
 template <typename Function> Function find_export(HMODULE module, const char* name) {
@@ -78,7 +67,7 @@ mirc_dlls_win32::~mirc_dlls_win32() {
 }
 
 void mirc_dlls_win32::release(const std::wstring& path, loaded& dll, int timeout) {
-  if (auto unload_dll = find_export<unload_dll_proc>(dll.module.get(), "UnloadDll")) {
+  if (auto unload_dll = find_export<mirc_dll_interface::unload_dll>(dll.module.get(), "UnloadDll")) {
     const int answer = unload_dll(timeout);
     output_.report("dll: UnloadDll(" + std::to_string(timeout) + ") of " + narrow_of(path, CP_UTF8) + " returned " +
                    std::to_string(answer));
@@ -94,7 +83,7 @@ dll_reply mirc_dlls_win32::call(const std::string& file, const std::string& proc
     loaded dll;
     dll.module.reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!dll.module) return {-1, error_text(("unable to open " + file).c_str(), GetLastError())};
-    if (auto load_dll = find_export<load_dll_proc>(dll.module.get(), "LoadDll")) {
+    if (auto load_dll = find_export<mirc_dll_interface::load_dll>(dll.module.get(), "LoadDll")) {
       LOADINFO info{standin_version, main_window(), TRUE, FALSE, 0, buffer_bytes};
       load_dll(&info);
       keep = info.mKeep != FALSE;
@@ -105,7 +94,7 @@ dll_reply mirc_dlls_win32::call(const std::string& file, const std::string& proc
     at = loaded_.emplace(path, std::move(dll)).first;
   }
   loaded& dll = at->second;
-  const auto procedure = find_export<dll_proc>(dll.module.get(), proc.c_str());
+  const auto procedure = find_export<mirc_dll_interface::procedure>(dll.module.get(), proc.c_str());
   if (procedure == nullptr) return {-1, "no such routine " + proc + " in " + file};
 
   // data and parms, mBytes each, the text in the form the DLL asked for.

@@ -3,6 +3,7 @@
 // real player publishing, flipping titles, restarting, or finding its
 // block's name taken. (A block that fails its checks: tests/now_playing.)
 #include "announcer/now_playing_title.h"
+#include "mirc_dll/mirc_dll_interface_win32.h"
 #include "now_playing/now_playing_protocol.h"
 #include "test_programs_win32.h"
 
@@ -14,15 +15,6 @@
 #include <string>
 
 namespace {
-
-struct LOADINFO { // every field; a version passes the part up to its last
-  DWORD mVersion;
-  HWND mHwnd;
-  BOOL mKeep;
-  BOOL mUnicode;
-  DWORD mBeta;
-  DWORD mBytes;
-};
 
 // The DLL loaded afresh, as mIRC loads it at a script's first $dll.
 struct mirc_dll {

@@ -19,8 +19,9 @@ BEGIN {
   may["support"] = "support host/string_base.h host/shared_api.h"
   may["now_playing"] = "now_playing" # the block layout and protocol, for any reader
   may["mirc_dll"] = "mirc_dll now_playing"
-  may["standins"] = "host announcer/mirc_interface.h"
+  may["standins"] = "host announcer/mirc_interface.h mirc_dll/mirc_dll_interface_win32.h"
   may["mirc_interface"] = "host" # what the stand-ins use may bring them nothing more
+  may["mirc_dll_interface"] = ""
   while (("find standins -type f" | getline f) > 0) { sub(/.*\//, "", f); standin_file[f] = 1 }
 }
 function exists(path,   line) { if ((getline line < path) < 0) return 0; close(path); return 1 }
@@ -28,7 +29,8 @@ function fail(why) { printf "%s:%d: #include %s: %s\n", FILENAME, FNR, target, w
 FNR == 1 {
   split(FILENAME, part, "/"); layer = part[1] == "src" ? part[2] : "standins"
   if (FILENAME == "src/announcer/mirc_interface.h") layer = "mirc_interface"
-  who = layer == "standins" ? "the stand-ins" : layer == "mirc_interface" ? FILENAME : "src/" layer "/"
+  if (FILENAME == "src/mirc_dll/mirc_dll_interface_win32.h") layer = "mirc_dll_interface"
+  who = layer == "standins" ? "the stand-ins" : layer ~ /^mirc_(dll_)?interface$/ ? FILENAME : "src/" layer "/"
   dir = FILENAME; sub(/\/[^\/]*$/, "", dir)
 }
 /^[ \t]*#[ \t]*include[ \t]*["<]/ {
