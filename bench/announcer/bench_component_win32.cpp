@@ -52,17 +52,6 @@ bool parse_count(const wchar_t* text, unsigned long low, unsigned long high, uns
   return parse_digits(text, low, high, out);
 }
 
-double now_us() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
 summary summarise(std::vector<double> samples) {
   std::sort(samples.begin(), samples.end());
   const auto at = [&](double q) {

@@ -3,6 +3,7 @@
 // the title formatter, its one playback callback, and the clock they time it
 // with.
 #pragma once
+#include "clock_win32.h"
 #include "component_module_win32.h"
 #include "host/console.h"
 #include "host/playback.h"
@@ -56,9 +57,6 @@ host_ref<ledger_service_t<track_standin>> handed_over_track(const std::string& t
 // (strtoul alone takes "-5" for 4294967291 and "100x" for 100.)
 bool parse_count(const char* text, unsigned long low, unsigned long high, unsigned long& out);
 bool parse_count(const wchar_t* text, unsigned long low, unsigned long high, unsigned long& out);
-
-// Microseconds on the performance counter.
-double now_us();
 
 struct summary {
   double median, p99;

@@ -11,6 +11,7 @@
 // Wall time, not CPU time: under Wine opening and mapping are done by the
 // wineserver, another process. Run under Wine (tools/bench does).
 #include "announcer/now_playing_title.h"
+#include "clock_win32.h"
 #include "mirc_dll/mirc_dll_interface_win32.h"
 #include "now_playing/now_playing_protocol.h"
 
@@ -70,16 +71,7 @@ int print_value(const std::wstring& path) {
   return 0;
 }
 
-double now_ns() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1e9 / static_cast<double>(frequency.QuadPart);
-}
+double now_ns() { return now_us() * 1e3; }
 
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
