@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <stdexcept>
 
 namespace {
 
@@ -123,6 +124,23 @@ int wmain(int, wchar_t**) {
   CHECK(std::strcmp(uCallStackLastEntered(), "Win32 error #1400") == 0);
   CHECK(uCallStackDepth() == 0);
   CHECK(listener.count == 0);
+
+  // An exception kept over a callback and raised again after it, as the
+  // component does around its window walk and its dialog: every
+  // exception_ptr is gone before the catch reads what it caught.
+  caught = false;
+  try {
+    std::exception_ptr kept;
+    try {
+      throw std::runtime_error("kept over a callback");
+    } catch (...) {
+      kept = std::current_exception();
+    }
+    std::rethrow_exception(kept);
+  } catch (const std::runtime_error& e) {
+    caught = std::strcmp(e.what(), "kept over a callback") == 0;
+  }
+  CHECK(caught);
 
   if (page != nullptr) page->release();
   if (playback != nullptr) playback->release();
