@@ -22,14 +22,26 @@ endif()
 
 include(GoogleTest)
 
+# The Microsoft-ABI tree of the same architecture (tools/build msvc32|msvc64):
+# its player and component are driven by this tree's Wine tests as well.
+if(CHIRPLINE_WIN32)
+  string(REGEX REPLACE "win(32|64)$" "msvc\\1" _msvc_tree "${CMAKE_BINARY_DIR}")
+  set(CHIRPLINE_MSVC_PLAYER_DIR "${_msvc_tree}/bin" CACHE PATH
+      "The bin folder of the Microsoft-ABI tree whose player the Wine tests drive too")
+  # As the Windows programs see it (Wine's drive Z: is the root).
+  set(CHIRPLINE_MSVC_PLAYER_FOLDER "Z:${CHIRPLINE_MSVC_PLAYER_DIR}")
+endif()
+
 # chirpline_test(name SOURCES ... LIBS ... [LABELS ...] [RESOURCE_LOCK ...]
-# [TIMEOUT seconds]): a GoogleTest program whose every test case is a CTest
-# test of its own, name.Suite.Case${CHIRPLINE_TEST_SUFFIX}, so a failure names
-# its case. The cases are listed when CTest runs (the cross build's through its
-# emulator, Wine), never at build time; each carries the labels, locks and
-# time limit given here.
+# [TIMEOUT seconds] [PLAYER_CASES Suite.Case...]): a GoogleTest program whose
+# every test case is a CTest test of its own, name.Suite.Case${CHIRPLINE_TEST_SUFFIX},
+# so a failure names its case. The cases are listed when CTest runs (the cross
+# build's through its emulator, Wine), never at build time; each carries the
+# labels, locks and time limit given here. PLAYER_CASES: the cases that drive
+# the stand-in player as a program, run once more against the Microsoft-ABI
+# player and component (name.Suite.Case${CHIRPLINE_TEST_SUFFIX}_msvc).
 function(chirpline_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK;PLAYER_CASES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} chirpline_test_support GTest::gtest GTest::gtest_main)
   if(CHIRPLINE_WIN32)
@@ -53,6 +65,15 @@ function(chirpline_test name)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     PROPERTIES ${properties})
+  if(CHIRPLINE_WIN32)
+    # Named here, not listed by the program: each must run exactly one case.
+    foreach(case IN LISTS T_PLAYER_CASES)
+      set(test ${name}.${case}${CHIRPLINE_TEST_SUFFIX}_msvc)
+      add_test(NAME ${test} COMMAND ${name} --gtest_filter=${case})
+      set_tests_properties(${test} PROPERTIES ${properties} PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\."
+                           ENVIRONMENT "CHIRPLINE_PLAYER_FOLDER=${CHIRPLINE_MSVC_PLAYER_FOLDER}")
+    endforeach()
+  endif()
 endfunction()
 
 # chirpline_benchmark(name SOURCES ... LIBS ...): a Google Benchmark program (native).

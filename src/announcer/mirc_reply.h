@@ -34,10 +34,10 @@ void report_platform_failure(const char* what, std::uint32_t code, const char* a
 // A late message's block is kept before any line is built: a console that
 // fails on that line must not close a block mIRC may still read.
 template <typename Block, typename Window, typename Thread>
-void settle_reply(late_block_t<Block, Window, Thread>& late, Block block,
+void settle_reply(late_block_t<Block, Window, Thread>& kept, Block block,
                   const typename late_block_t<Block, Window, Thread>::mirc& target, const mirc_reply& reply) {
-  if (reply.what == mirc_reply::kind::timed_out) late.keep(std::move(block), target);
-  if (reply.what == mirc_reply::kind::answered) late.answered(target.thread);
+  if (reply.what == mirc_reply::kind::timed_out) kept.keep(std::move(block), target);
+  if (reply.what == mirc_reply::kind::answered) kept.answered(target.thread);
   report_reply(reply);
 }
 

@@ -38,9 +38,24 @@ HANDLE inheritable_file(const std::wstring& path) {
                      nullptr);
 }
 
+// The stand-in player and its component come from the player's folder: the
+// test's own, or the one CHIRPLINE_PLAYER_FOLDER names (a tree of another
+// compiler's build, whose player the same test drives as a program).
+std::wstring folder_of(const std::wstring& program) {
+  wchar_t named[MAX_PATH];
+  const DWORD n = GetEnvironmentVariableW(L"CHIRPLINE_PLAYER_FOLDER", named, MAX_PATH);
+  if (program != L"corvane-host.exe" || n == 0 || n >= MAX_PATH) return program_folder();
+  std::wstring folder(named, n);
+  for (wchar_t& c : folder)
+    if (c == L'/') c = L'\\';
+  if (GetFileAttributesW((folder + L"\\" + program).c_str()) == INVALID_FILE_ATTRIBUTES)
+    throw std::runtime_error("no corvane-host.exe in CHIRPLINE_PLAYER_FOLDER: build that tree first");
+  return folder + L"\\";
+}
+
 PROCESS_INFORMATION start(const std::wstring& program, const std::wstring& arguments, STARTUPINFOW& startup,
                           bool inherit) {
-  const std::wstring path = program_folder() + program;
+  const std::wstring path = folder_of(program) + program;
   std::wstring command_line = L"\"" + path + L"\" " + arguments;
   PROCESS_INFORMATION process{};
   if (!start_test_process(path.c_str(), command_line, inherit, startup, process))

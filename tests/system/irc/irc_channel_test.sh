@@ -180,7 +180,7 @@ playlist)
   grep -q 'Ready or Not - ?' "$work/said" || fail "missing album not shown as ?"
   # Idle until the server asks PING (after 5 s): answered, and still connected.
   wait_for 'grep -q "answered PING" "$work/mirc.log"' 15 || fail "no PING answered"
-  "$root/tools/wine-run" "$bin/mirc-send.exe" "/say still here" </dev/null || fail "mirc-send failed"
+  "$root/tools/wine-run" "$mirc_bin/mirc-send.exe" "/say still here" </dev/null || fail "mirc-send failed"
   expect_said_count 8
   [ "$(count "lost" "$work/mirc.log")" -eq 0 ] || fail "the server dropped the stand-in"
   ;;
@@ -201,7 +201,7 @@ hostile)
 raw-injection)
   # Written by this test, not the component: proof that "|" in a command is an attack.
   start_mirc
-  "$root/tools/wine-run" "$bin/mirc-send.exe" "/me a | /msg $channel injected" </dev/null || fail "mirc-send failed"
+  "$root/tools/wine-run" "$mirc_bin/mirc-send.exe" "/me a | /msg $channel injected" </dev/null || fail "mirc-send failed"
   expect_said_count 2
   printf '\001ACTION a\001\ninjected\n' >"$work/expected"
   said | cmp -s "$work/expected" - || fail "the two commands did not both reach the channel"
