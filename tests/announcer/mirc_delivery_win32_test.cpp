@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <set>
@@ -29,23 +30,21 @@ const std::string late_line =
 const std::string busy_line =
     "Error: mIRC is still busy with an earlier command; this one stays in its shared block should mIRC run it late";
 
-// The block numbers of the stand-in's trace, each line "1224 method=13
-// block=N OUTCOME" with N in 1..2^31-1; the outcomes, if asked for.
+// The block numbers of the stand-in's trace lines, "1224 method=13 block=N
+// OUTCOME" with N in 1..2^31-1; their outcomes, if asked for.
 std::vector<std::uint32_t> traced_blocks(const std::vector<std::string>& trace,
                                          std::vector<std::string>* outcomes = nullptr) {
-  const std::string start = "1224 method=13 block=";
   std::vector<std::uint32_t> blocks;
   for (const std::string& line : trace) {
-    const std::size_t end = line.find(' ', start.size());
-    const unsigned long long n =
-        end == std::string::npos ? 0
-                                 : std::strtoull(line.substr(start.size(), end - start.size()).c_str(), nullptr, 10);
-    if (line.compare(0, start.size(), start) != 0 || n == 0 || n > 2147483647ull) {
+    unsigned long long n = 0;
+    int end = 0;
+    if (std::sscanf(line.c_str(), "1224 method=13 block=%llu %n", &n, &end) != 1 || end == 0 || n == 0 ||
+        n > 2147483647ull) {
       ADD_FAILURE() << "not a command of ours: " << line;
       continue;
     }
     blocks.push_back(static_cast<std::uint32_t>(n));
-    if (outcomes) outcomes->push_back(line.substr(end + 1));
+    if (outcomes) outcomes->push_back(line.substr(static_cast<std::size_t>(end)));
   }
   return blocks;
 }
@@ -451,22 +450,31 @@ protected:
     component->set_services_ready(true);
     services = component->services(play_callback_static_class_guid);
   }
-  // The last console line of one track, and how long the player waited for it.
-  std::string last_line(const std::string& title, long long* took = nullptr) {
+  // The console lines of one track, and how long the player waited for it.
+  std::vector<std::string> play(const std::string& title, long long* took = nullptr) {
     const std::size_t before = console->lines().size();
     auto track = announcer_test_host::make_track(title, "B");
     track->add_ref();
     auto* callback = static_cast<play_callback*>(static_cast<play_callback_static*>(services.at(0).get()));
     const long long ms = milliseconds_taken([&] { callback->on_new_track(track.get()); });
     if (took) *took = ms;
-    return console->lines().size() == before ? "<no line>" : console->lines().back();
+    return std::vector<std::string>(console->lines().begin() + static_cast<std::ptrdiff_t>(before),
+                                    console->lines().end());
   }
-  // Until mIRC has handled that many command messages.
+  std::string last_line(const std::string& title, long long* took = nullptr) {
+    const auto lines = play(title, took);
+    return lines.empty() ? "<no line>" : lines.back();
+  }
+  // Until mIRC has handled that many command messages (questions aside).
   static void wait_for(const mirc_standin& mirc, std::size_t commands) {
-    for (int waited = 0; mirc.trace().size() < commands && waited < 400; ++waited)
+    const auto handled = [&] {
+      const auto trace = mirc.trace();
+      return static_cast<std::size_t>(
+          std::count_if(trace.begin(), trace.end(), [](const std::string& l) { return l.rfind("1224 ", 0) == 0; }));
+    };
+    for (int waited = 0; handled() < commands && waited < 400; ++waited)
       Sleep(50);
   }
-  static std::string command(const std::string& title) { return "/me is playing: " + title + " - B"; }
 
   host_registry registry;
   host_ref<console_stdout> console = make_host_service<console_stdout>(nullptr);
@@ -494,8 +502,8 @@ TEST_F(BinaryDelivery, AStallCostsOneWaitAndTheCommandInHandRunsOnce) {
   EXPECT_EQ(last_line("After"), success_line);
   const auto received = mirc.received();
   ASSERT_GE(received.size(), 2u);
-  EXPECT_EQ(received.front(), command("Stalled"));
-  EXPECT_EQ(received.back(), command("After"));
+  EXPECT_EQ(received.front(), "/me is playing: Stalled - B");
+  EXPECT_EQ(received.back(), "/me is playing: After - B");
   expect_each_once(received);
   const auto blocks = traced_blocks(mirc.trace());
   EXPECT_EQ(std::set<std::uint32_t>(blocks.begin(), blocks.end()).size(), blocks.size());
@@ -522,8 +530,8 @@ TEST_F(BinaryDelivery, ARestartDuringAStallRunsNoCommandTwice) {
   EXPECT_EQ(outcomes.front(), "refused: no shared block mIRC" + std::to_string(blocks.front()) + " (error 2)");
   EXPECT_EQ(std::set<std::uint32_t>(blocks.begin(), blocks.end()).size(), blocks.size()) << "the two instances' names";
   const auto received = mirc.received();
-  EXPECT_EQ(received.back(), command("Next"));
-  EXPECT_EQ(std::count(received.begin(), received.end(), command("Stalled")), 0);
+  EXPECT_EQ(received.back(), "/me is playing: Next - B");
+  EXPECT_EQ(std::count(received.begin(), received.end(), "/me is playing: Stalled - B"), 0);
   expect_each_once(received);
 }
 
@@ -541,9 +549,9 @@ TEST_F(BinaryDelivery, AChannelSwitchAndAClosedFrontWindowInAStallRunNoCommandTw
   EXPECT_EQ(last_line("Three"), success_line);
   const auto received = mirc.received();
   expect_each_once(received);
-  EXPECT_EQ(std::count(received.begin(), received.end(), command("One")), 1);
-  EXPECT_EQ(std::count(received.begin(), received.end(), command("Three")), 1);
-  EXPECT_EQ(received.back(), command("Three"));
+  EXPECT_EQ(std::count(received.begin(), received.end(), "/me is playing: One - B"), 1);
+  EXPECT_EQ(std::count(received.begin(), received.end(), "/me is playing: Three - B"), 1);
+  EXPECT_EQ(received.back(), "/me is playing: Three - B");
 }
 
 // mIRC switches channels after every command and is then busy for 600 ms
@@ -555,7 +563,7 @@ TEST_F(BinaryDelivery, AChannelSwitchWhileMircIsBusyLosesNoTrack) {
   for (int i = 1; i <= 4; ++i) {
     const std::string title = "Channel " + std::to_string(i);
     EXPECT_EQ(last_line(title), success_line) << title;
-    sent.push_back(command(title));
+    sent.push_back("/me is playing: " + title + " - B");
   }
   EXPECT_EQ(mirc.received(), sent);
 }
@@ -579,7 +587,7 @@ TEST_F(BinaryDelivery, AMircThatQuitsLeavesNoBlockAndTheNextMircGetsTheNextTrack
     }
     mirc_standin next;
     EXPECT_EQ(last_line("Found"), success_line);
-    EXPECT_EQ(next.received(), std::vector<std::string>{command("Found")});
+    EXPECT_EQ(next.received(), std::vector<std::string>{"/me is playing: Found - B"});
     EXPECT_FALSE(block_exists(first[0]));
     expect_no_block_left(next);
   }
