@@ -20,7 +20,8 @@ inline constexpr unsigned known_method_bits = 1 | 2 | 4 | 8;
 // The named shared block the command travels in, and its terminator with it.
 inline constexpr std::uint32_t block_size = 4096;
 inline constexpr std::uint32_t block_units = block_size / 2; // UTF-16 units
-// The message's second parameter n names the block: 0 is "mIRC", 1 to 9 are "mIRC1" to "mIRC9".
-inline constexpr unsigned block_names = 10;
+// The message's second parameter N names the block: 0 is "mIRC", N from 1 to
+// 2^31-1 is "mIRC<N>" in decimal (mIRC 6.2 and later).
+inline constexpr std::uint32_t last_block_index = 0x7FFFFFFF;
 
 } // namespace mirc_interface

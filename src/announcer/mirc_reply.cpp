@@ -17,26 +17,16 @@ void report_platform_failure(const char* what, std::uint32_t code, const char* a
   console_error(message.text_ptr());
 }
 
-void report_unanswered(const mirc_reply& reply, bool target) {
-  switch (reply.what) {
-  case mirc_reply::kind::answered:
-  case mirc_reply::kind::timed_out:
-    console_error(target ? "mIRC is still busy with an earlier command; track not announced"
-                         : "another mIRC is still busy with an earlier command; track not announced");
-    return;
-  case mirc_reply::kind::hung:
-    console_error(target ? "mIRC is not responding; track not announced"
-                         : "another mIRC is not responding; track not announced");
-    return;
-  case mirc_reply::kind::failed:
-    report_platform_failure(target ? "asking mIRC whether it has caught up failed"
-                                   : "asking another mIRC whether it has caught up failed",
-                            reply.error, "; track not announced");
-    return;
-  }
+void report_dropped_block(std::uint32_t number) {
+  char digits[64];
+  pfc::string8 message("the shared block mIRC");
+  message.append_text(pfc::format_decimal(digits, number), pfc::infinite_length);
+  message.append_text(" was let go, the oldest of 16 commands mIRC has not answered; that track may be lost",
+                      pfc::infinite_length);
+  console_error(message.text_ptr());
 }
 
-void report_reply(const mirc_reply& reply) {
+void report_reply(const mirc_reply& reply, bool stalled) {
   switch (reply.what) {
   case mirc_reply::kind::answered:
     if (reply.answer != 0) {
@@ -54,6 +44,11 @@ void report_reply(const mirc_reply& reply) {
                   "administrator and mIRC does not); track not announced");
     return;
   case mirc_reply::kind::timed_out: {
+    if (stalled) {
+      console_error("mIRC is still busy with an earlier command; this one stays in its shared block should mIRC "
+                    "run it late");
+      return;
+    }
     char digits[64];
     pfc::string8 message("mIRC did not answer within ");
     message.append_text(pfc::format_decimal(digits, mirc_answer_timeout_ms), pfc::infinite_length);
@@ -63,6 +58,9 @@ void report_reply(const mirc_reply& reply) {
   }
   case mirc_reply::kind::hung:
     console_error("mIRC is not responding; track not announced");
+    return;
+  case mirc_reply::kind::gone:
+    console_error("the mIRC window closed before it took the command; track not announced");
     return;
   case mirc_reply::kind::failed:
     report_platform_failure("sending the command to mIRC failed", reply.error);

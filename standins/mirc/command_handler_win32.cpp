@@ -47,28 +47,34 @@ command_handler::fate command_handler::draw_fate() {
   return fate::late;
 }
 
-void command_handler::hang_if_asked() {
+void command_handler::hang_if_asked(HWND window) {
   const bool hangs = options_.hang_count == 0 || handled_ < options_.hang_count;
   ++handled_;
   if (!hangs) return;
-  // Inside the handler, not looking at messages, as a mIRC busy with a script.
+  // Inside the handler, not looking at messages, as a mIRC busy with a script;
+  // with --stall-switch the script brings another channel to the front, and
+  // closes it again before it ends.
+  const HWND switched = options_.stall_switch ? bring_back_channel_to_front(window) : nullptr;
   if (stall_)
     WaitForSingleObject(stall_.get(), INFINITE);
   else if (options_.hang_ms != 0)
     Sleep(options_.hang_ms);
+  if (switched != nullptr) DestroyWindow(switched);
 }
 
-void command_handler::answer_question() {
-  if (options_.trace_questions) output_.trace_question();
+// The channel at the back, now in front; null when there is no other.
+HWND command_handler::bring_back_channel_to_front(HWND window) {
+  const HWND back = GetWindow(window, GW_HWNDLAST);
+  if (back == nullptr || back == window) return nullptr;
+  SetWindowPos(back, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return back;
 }
 
 // The sender has its answer; then the user brings the channel at the back to
 // the front, and a script of mIRC's own keeps it busy for a while.
 void command_handler::switch_channel_and_stay_busy(HWND window) {
   ReplyMessage(1);
-  const HWND back = GetWindow(window, GW_HWNDLAST);
-  if (back != nullptr && back != window)
-    SetWindowPos(back, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  bring_back_channel_to_front(window);
   Sleep(options_.switch_busy_ms);
 }
 
@@ -77,12 +83,14 @@ LRESULT command_handler::run_command(HWND window, WPARAM method, LPARAM index) {
   if (drawn == fate::late)
     Sleep(chaos_late_ms);
   else
-    hang_if_asked();
+    hang_if_asked(window);
   std::string refusal =
       options_.interface_off ? "the SendMessage interface is off" : method_refusal(static_cast<unsigned long>(method));
   block_read block;
-  if (refusal.empty() && (index < 0 || index > 9))
-    refusal = "block index " + std::to_string(static_cast<long>(index)) + ": outside 0..9";
+  // mIRC 6.2 and later open "mIRC<N>" for any N from 1 to 2^31-1.
+  if (refusal.empty() && (index < 0 || static_cast<unsigned long long>(index) > mirc_interface::last_block_index))
+    refusal = "block index " + std::to_string(static_cast<long long>(index)) + ": outside 0.." +
+              std::to_string(mirc_interface::last_block_index);
   if (refusal.empty()) {
     block = read_shared_block(static_cast<long>(index), (method & 8) != 0);
     if (!block.ok) refusal = block.reason;

@@ -21,8 +21,6 @@ public:
 
   // Message 1224 to `window`: 1 when the command ran, 0 when it was refused.
   LRESULT run_command(HWND window, WPARAM method, LPARAM index);
-  // WM_NULL, the question whether mIRC has caught up: answered at once.
-  void answer_question();
   // Another message of mIRC's range: refused, answered 0.
   LRESULT refuse_message(UINT message);
 
@@ -32,9 +30,10 @@ public:
 private:
   enum class fate { ran, refused, late, quit, streak };
   fate draw_fate();
-  void hang_if_asked();
+  void hang_if_asked(HWND window);
   void run_on_irc(const std::string& text, unsigned long method);
   void switch_channel_and_stay_busy(HWND window);
+  static HWND bring_back_channel_to_front(HWND window);
 
   const standin_options& options_;
   standin_output& output_;

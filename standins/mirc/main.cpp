@@ -3,7 +3,7 @@
 // child inside it; on message 1224 that child reads the command from the named
 // block the message designates and records it, one command per line. What
 // real mIRC would not run (another message number in its range, unknown method
-// bits, a block index outside 0..9, a block that does not exist) is refused
+// bits, a block index outside 0..2^31-1, a block that does not exist) is refused
 // loudly and nothing is run for it.
 #include "command_handler_win32.h"
 #include "irc_session_win32.h"

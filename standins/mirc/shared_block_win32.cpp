@@ -24,12 +24,11 @@ std::string utf8_of(const wchar_t* text, std::size_t length) {
 
 block_read read_shared_block(long index, bool utf16) {
   block_read result;
-  std::wstring name = L"mIRC";
-  if (index != 0) name += static_cast<wchar_t>(L'0' + index);
+  const std::string number = index != 0 ? std::to_string(index) : std::string();
+  const std::wstring name = L"mIRC" + std::wstring(number.begin(), number.end());
   const owned_handle section(OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
   if (!section.get()) {
-    result.reason = "no shared block mIRC" + (index != 0 ? std::to_string(index) : std::string()) + " (error " +
-                    std::to_string(GetLastError()) + ")";
+    result.reason = "no shared block mIRC" + number + " (error " + std::to_string(GetLastError()) + ")";
     return result;
   }
   const owned_view view(MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, block_size));

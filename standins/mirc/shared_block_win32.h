@@ -1,5 +1,5 @@
 // Reads the command mIRC's senders leave in a named shared block: "mIRC" for
-// index 0, "mIRC1".."mIRC9" otherwise, at most 4096 bytes, zero-terminated.
+// index 0, "mIRC<index>" otherwise, at most 4096 bytes, zero-terminated.
 #pragma once
 #include <string>
 

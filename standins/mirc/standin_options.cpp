@@ -69,15 +69,15 @@ bool takes_value(const std::wstring& a) {
 void print_standin_help() {
   std::printf("usage: mirc-standin [--out FILE] [--trace FILE] [--class NAME] [--hang-ms N] [--count N]\n"
               "                    [--hang-count N] [--stall-event NAME] [--refuse-all]\n"
-              "                    [--chaos SEED [--chaos-weights R,F,L,Q[,S]]] [--trace-questions]\n"
-              "                    [--channels N] [--switch-busy-ms N]\n"
+              "                    [--chaos SEED [--chaos-weights R,F,L,Q[,S]]]\n"
+              "                    [--channels N] [--switch-busy-ms N] [--stall-switch]\n"
               "                    [--ready-file PATH] [--shape full|no-mdiclient|empty-mdiclient]\n"
               "                    [--irc HOST:PORT --nick NICK --channel #CHAN [--log FILE]\n"
               "                     [--flood-burst N] [--flood-interval-ms N] [--retry-ms N] [--retry-max-ms N]]\n"
               "\n"
               "Stands in for mIRC: a top-level window of class NAME (default mIRC) with an\n"
               "MDIClient child and a first child inside it. On message 1224 (WM_USER+200)\n"
-              "the child opens the shared block named by lParam (0: \"mIRC\", 1..9: \"mIRC1\"..\"mIRC9\"),\n"
+              "the child opens the shared block named by lParam (0: \"mIRC\", N: \"mIRC<N>\"),\n"
               "reads the zero-terminated command (at most 4096 bytes; UTF-16 with method bit 8,\n"
               "UTF-8 without) and writes it, exactly, as one line; then it answers 1.\n"
               "Method bits: 1 as typed, 2 as plain text, 4 flood protection, 8 UTF-16 text.\n"
@@ -85,12 +85,11 @@ void print_standin_help() {
               "Refused, with a line \"mirc-standin: refused REASON\" on the output and on\n"
               "standard error, and answered 0: another message in 1024..32767 reaching the\n"
               "child, a method with bits outside 1|2|4|8 or with neither 1 nor 2, a block\n"
-              "index outside 0..9, a block that does not exist.\n"
+              "index outside 0..2147483647, a block that does not exist.\n"
               "\n"
               "  --out FILE         append commands to FILE (default: standard output), flushed per line\n"
               "  --trace FILE       append one line per message 1224:\n"
               "                     \"1224 method=W block=L ran\" or \"... refused: REASON\"\n"
-              "  --trace-questions  and a line \"question\" for each WM_NULL any of its windows answers\n"
               "  --class NAME       window class of the top-level window (e.g. MIRC, mIRCx)\n"
               "  --hang-ms N        sleep N ms before handling each command (a hung mIRC)\n"
               "  --hang-count N     sleep only before the first N commands (a mIRC that answers late)\n"
@@ -111,6 +110,8 @@ void print_standin_help() {
               "  --channels N       N channel windows (1 to 9, default 1) in the MDIClient, all of one thread\n"
               "  --switch-busy-ms N after answering each command it ran, bring the channel at the back\n"
               "                     to the front and stay busy N ms, as a script would keep mIRC\n"
+              "  --stall-switch     a command that hangs first brings the channel at the back to the\n"
+              "                     front, and closes that channel once it wakes, before it runs\n"
               "\n"
               "With --irc it is also an IRC client: it connects to HOST:PORT (IPv4), registers\n"
               "as NICK, joins #CHAN, answers PING and runs each command as mIRC runs text typed\n"
@@ -158,8 +159,8 @@ int parse_standin_options(int argc, wchar_t** argv, standin_options& options) {
       options.interface_off = true;
       continue;
     }
-    if (a == L"--trace-questions") {
-      options.trace_questions = true;
+    if (a == L"--stall-switch") {
+      options.stall_switch = true;
       continue;
     }
     if (!takes_value(a)) {

@@ -18,7 +18,7 @@ struct standin_options {
   // something of its own after each command, once another channel is in front.
   unsigned long channels = 1;
   unsigned long switch_busy_ms = 0;
-  bool trace_questions = false; // a trace line for each WM_NULL too
+  bool stall_switch = false; // a hanging command brings another channel to the front, then closes it
   bool interface_off = false;
   unsigned long count = 0; // 0: run until closed
   // --chaos: each message's fate drawn from this seed by the weights of

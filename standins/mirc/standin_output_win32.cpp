@@ -55,5 +55,3 @@ void standin_output::report(const std::string& text) {
 void standin_output::trace(unsigned long method, long index, const std::string& outcome) {
   write_line(trace_, "1224 method=" + std::to_string(method) + " block=" + std::to_string(index) + " " + outcome);
 }
-
-void standin_output::trace_question() { write_line(trace_, "question"); }

@@ -26,7 +26,6 @@ public:
   void refuse(const std::string& reason);
   void report(const std::string& text);
   void trace(unsigned long method, long index, const std::string& outcome);
-  void trace_question();
 
 private:
   std::FILE* out_ = stdout;

@@ -19,7 +19,6 @@ LRESULT CALLBACK status_procedure(HWND window, UINT message, WPARAM w, LPARAM l)
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
   }
   auto* handler = reinterpret_cast<command_handler*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (handler != nullptr && message == WM_NULL) handler->answer_question();
   if (handler != nullptr && message == mirc_command_message) return handler->run_command(window, w, l);
   if (handler != nullptr && message >= WM_USER && message <= mirc_message_range_last)
     return handler->refuse_message(message);
@@ -31,9 +30,6 @@ LRESULT CALLBACK frame_procedure(HWND window, UINT message, WPARAM w, LPARAM l) 
     const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(l);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
   }
-  // Another mIRC's catch-up question comes to its main window.
-  auto* handler = reinterpret_cast<command_handler*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (handler != nullptr && message == WM_NULL) handler->answer_question();
   if (message == WM_DESTROY) {
     PostQuitMessage(0);
     return 0;

@@ -57,16 +57,16 @@ protected:
 TEST_F(StandinMessages, ReadsTheBlockTheIndexNamesInEitherEncoding) {
   ASSERT_NE(child, nullptr);
   {
-    written_block block(L"mIRC3", "/me from three", 15);
-    EXPECT_EQ(send(1224, 5, 3), 1u);
+    written_block block(L"mIRC2147483647", "/me from the last", 18);
+    EXPECT_EQ(send(1224, 5, 2147483647), 1u);
   }
   {
     const wchar_t text[] = L"/me J\x00F3ga \x591C";
     written_block block(L"mIRC", text, sizeof text);
     EXPECT_EQ(send(1224, 9, 0), 1u);
   }
-  EXPECT_EQ(mirc.received(), (std::vector<std::string>{"/me from three", "/me J\xC3\xB3ga \xE5\xA4\x9C"}));
-  EXPECT_EQ(traced(), (std::vector<std::string>{"1224 method=5 block=3 ran", "1224 method=9 block=0 ran"}));
+  EXPECT_EQ(mirc.received(), (std::vector<std::string>{"/me from the last", "/me J\xC3\xB3ga \xE5\xA4\x9C"}));
+  EXPECT_EQ(traced(), (std::vector<std::string>{"1224 method=5 block=2147483647 ran", "1224 method=9 block=0 ran"}));
 }
 
 TEST_F(StandinMessages, RefusesWhatMircWouldNotRunAndRunsNothing) {
@@ -74,27 +74,26 @@ TEST_F(StandinMessages, RefusesWhatMircWouldNotRunAndRunsNothing) {
   written_block block(L"mIRC", "/me never", 10);
   EXPECT_EQ(send(1224, 21, 0), 0u); // 16 is no method bit
   EXPECT_EQ(send(1224, 4, 0), 0u);  // flood protection alone says nothing of how to run it
-  EXPECT_EQ(send(1224, 5, 10), 0u);
   EXPECT_EQ(send(1224, 5, -1), 0u);
-  EXPECT_EQ(send(1224, 5, 7), 0u); // no block mIRC7
+  EXPECT_EQ(send(1224, 5, 70), 0u); // no block mIRC70
   EXPECT_EQ(send(1225, 5, 0), 0u);
   EXPECT_EQ(send(WM_USER, 5, 0), 0u);
   EXPECT_EQ(send(0x7FFF, 5, 0), 0u);
   EXPECT_EQ(send(0x8000, 5, 0), 0u) << "outside mIRC's range: not a command, left to the system";
   const auto out = mirc.received();
-  ASSERT_EQ(out.size(), 8u);
+  ASSERT_EQ(out.size(), 7u);
   for (const auto& line : out)
     EXPECT_EQ(line.rfind("mirc-standin: refused ", 0), 0u) << line;
   EXPECT_NE(out[0].find("16"), std::string::npos) << out[0];
-  EXPECT_NE(out[4].find("mIRC7"), std::string::npos) << out[4];
-  EXPECT_NE(out[5].find("1225"), std::string::npos) << out[5];
-  EXPECT_NE(out[6].find("1024"), std::string::npos) << out[6];
+  EXPECT_NE(out[2].find("outside 0..2147483647"), std::string::npos) << out[2];
+  EXPECT_NE(out[3].find("no shared block mIRC70 "), std::string::npos) << out[3];
+  EXPECT_NE(out[4].find("1225"), std::string::npos) << out[4];
+  EXPECT_NE(out[5].find("1024"), std::string::npos) << out[5];
   const auto trace = traced();
-  ASSERT_EQ(trace.size(), 5u) << "only message 1224 is traced";
-  const char* const starts[] = {
-      "1224 method=21 block=0 refused: ", "1224 method=4 block=0 refused: ", "1224 method=5 block=10 refused: ",
-      "1224 method=5 block=-1 refused: ", "1224 method=5 block=7 refused: "};
-  for (std::size_t i = 0; i < 5; ++i) {
+  ASSERT_EQ(trace.size(), 4u) << "only message 1224 is traced";
+  const char* const starts[] = {"1224 method=21 block=0 refused: ", "1224 method=4 block=0 refused: ",
+                                "1224 method=5 block=-1 refused: ", "1224 method=5 block=70 refused: "};
+  for (std::size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(trace[i].rfind(starts[i], 0), 0u) << trace[i];
     // The trace gives the same reason the output does.
     EXPECT_EQ(trace[i].substr(std::strlen(starts[i])), out[i].substr(22)) << trace[i];
