@@ -122,7 +122,7 @@ mirc_thread thread_of_target(HWND window) noexcept {
 // The blocks of messages mIRC has not answered, until it answers a later
 // one, their window goes, more are kept than the bound, or the component
 // unloads.
-kept_blocks_t<unique_handle, HWND, mirc_thread> kept;
+kept_blocks_t<unique_handle, HWND, mirc_thread> unanswered;
 
 // The command message, its wait bounded by bound_ms. The platform gives up on
 // a window it already knows to be hung without waiting, with the same error as
@@ -145,7 +145,7 @@ mirc_reply send_command(HWND window, std::uint32_t number, std::uint32_t bound_m
 void deliver_command(const char* command_text) {
   const HWND target = find_target();
   if (target == nullptr) return;
-  kept.forget_gone([](HWND window) { return !IsWindow(window); });
+  unanswered.forget_gone([](HWND window) { return !IsWindow(window); });
   std::uint32_t number = 0;
   unique_handle section = create_block(number);
   if (!section) return;
@@ -173,9 +173,9 @@ void deliver_command(const char* command_text) {
 
   // After one command went unanswered, the player waits for the next ones to
   // that mIRC only briefly: one long wait per stall. The section closes on
-  // every way out but one: an unanswered message hands it to `kept`.
+  // every way out but one: an unanswered message hands it to `unanswered`.
   const mirc_thread thread = thread_of_target(target);
-  const bool stalled = kept.stalled(thread);
-  settle_reply(kept, std::move(section), number, target, thread, stalled,
+  const bool stalled = unanswered.stalled(thread);
+  settle_reply(unanswered, std::move(section), number, target, thread, stalled,
                send_command(target, number, stalled ? mirc_stall_wait_ms : mirc_answer_timeout_ms));
 }
