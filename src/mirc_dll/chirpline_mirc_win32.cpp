@@ -44,53 +44,35 @@ std::size_t readable_bytes(const void* view) {
   return region.RegionSize;
 }
 
-// Why there is no title, or none.
-enum class no_title { none, no_block, closed, not_ours, empty, changing };
-
 // The published title, cut to capacity units with its terminator and made
-// safe for mIRC's command line, into out (text_units units). Opened afresh
-// at each call, so a player that restarted is seen; nothing here waits for
-// the player, which may be gone or never have started.
-no_title read_published_title(std::size_t capacity, char16_t* out, std::uint32_t& units) {
+// safe for mIRC's command line, into out (text_units units). Returns why
+// there is no title, as the /np script says it after "Chirpline: " on the
+// user's screen only (with a title: that there is one). Opened afresh at
+// each call, so a player that restarted is seen; nothing here waits for the
+// player, which may be gone or never have started.
+const char* read_published_title(std::size_t capacity, char16_t* out, std::uint32_t& units) {
+  static constexpr char not_ours[] =
+      "another program holds the name ChirplineNowPlaying, where Corvane keeps the title (see Corvane's console)";
   out[0] = 0;
   units = 0;
   const section_owner section{OpenFileMappingW(FILE_MAP_READ, FALSE, now_playing::block_name)};
-  if (section.handle == nullptr) return no_title::no_block;
+  if (section.handle == nullptr)
+    return "Corvane is not running, has started no track yet, or has no Chirpline component";
   const view_owner view{MapViewOfFile(section.handle, FILE_MAP_READ, 0, 0, 0)};
-  if (view.view == nullptr) return no_title::not_ours;
+  if (view.view == nullptr) return not_ours;
   switch (now_playing::read_client_title(view.view, readable_bytes(view.view), capacity, out, units)) {
   case now_playing::read_result::title:
-    return no_title::none;
-  case now_playing::read_result::empty:
-    return no_title::empty;
-  case now_playing::read_result::closed:
-    return no_title::closed;
-  case now_playing::read_result::not_ours:
-    return no_title::not_ours;
-  case now_playing::read_result::changing:
-    return no_title::changing;
-  }
-  return no_title::not_ours;
-}
-
-// Each reason as the /np script says it after "Chirpline: ", on the user's
-// screen only.
-const char* reason_text(no_title reason) {
-  switch (reason) {
-  case no_title::none:
     return "Corvane has a title now; try again";
-  case no_title::no_block:
-    return "Corvane is not running, has started no track yet, or has no Chirpline component";
-  case no_title::closed:
-    return "Corvane has quit";
-  case no_title::not_ours:
-    return "another program holds the name ChirplineNowPlaying, where Corvane keeps the title (see Corvane's console)";
-  case no_title::empty:
+  case now_playing::read_result::empty:
     return "the title of the track Corvane plays is empty";
-  case no_title::changing:
+  case now_playing::read_result::closed:
+    return "Corvane has quit";
+  case now_playing::read_result::changing:
     return "Corvane changed the title while it was read; try again";
+  case now_playing::read_result::not_ours:
+    break;
   }
-  return "";
+  return not_ours;
 }
 
 // text (ASCII) into data as the text form LoadDll settled, cut to what data holds.
@@ -156,7 +138,7 @@ __declspec(dllexport) int __stdcall reason(HWND, HWND, wchar_t* data, wchar_t*, 
   }
   char16_t text[now_playing::text_units];
   std::uint32_t units = 0;
-  put_text(data, reason_text(read_published_title(now_playing::text_units, text, units)));
+  put_text(data, read_published_title(now_playing::text_units, text, units));
   return value;
 }
 

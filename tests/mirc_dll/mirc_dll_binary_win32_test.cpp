@@ -299,15 +299,4 @@ TEST(MircDll, ABlockOfAnotherProgramGivesOnlyWhatIsSafeToRead) {
   }
 }
 
-// mIRC before 7.0 gets byte text: no title, and a reason that says why.
-TEST(MircDll, TheReasonNamesAMircTooOld) {
-  mirc_dll dll;
-  LOADINFO info{6 | 35 << 16, nullptr, FALSE, FALSE, 0, 0};
-  dll.load(&info);
-  char data[900];
-  std::memset(data, '#', sizeof data);
-  EXPECT_EQ(dll.reason(nullptr, nullptr, data, nullptr, FALSE, TRUE), 3);
-  EXPECT_STREQ(data, "mIRC 7.0 or later is needed");
-}
-
 } // namespace

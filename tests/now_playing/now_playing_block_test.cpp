@@ -20,20 +20,10 @@ void write(block& b, const std::u16string& title) {
   now_playing::write_title(b, title.data(), static_cast<std::uint32_t>(title.size()));
 }
 
+// Each read_result in the order it is declared.
 const char16_t* word_of(now_playing::read_result result) {
-  switch (result) {
-  case now_playing::read_result::title:
-    return u"<title>";
-  case now_playing::read_result::empty:
-    return u"<empty>";
-  case now_playing::read_result::closed:
-    return u"<closed>";
-  case now_playing::read_result::not_ours:
-    return u"<not ours>";
-  case now_playing::read_result::changing:
-    return u"<changing>";
-  }
-  return u"<?>";
+  static const char16_t* const words[] = {u"<title>", u"<empty>", u"<closed>", u"<not ours>", u"<changing>"};
+  return words[static_cast<int>(result)];
 }
 
 // The title read, or why there is none ("<not ours>" and the like); an
