@@ -26,5 +26,6 @@ alias np {
 
 ; mIRC keeps a DLL loaded ten minutes after its last call: unloading the
 ; script lets the file go at once, so a new version can replace it.
-; $dll(file) is $true while that file is loaded.
+; $dll(file) is $true while that file is loaded; /dll takes a path with
+; blanks in quotes ($qt), where $dll(...) needs none (commas part its values).
 on *:UNLOAD: if ($dll($np_dll)) dll -u $qt($np_dll)
