@@ -1,4 +1,5 @@
 #include "announcer/mirc_command.h"
+#include "now_playing/command_line_rule.h"
 #include "support/pfc/exceptions.h"
 #include "support/utf8_convert.h"
 
@@ -7,19 +8,6 @@
 namespace {
 
 bool is_continuation_byte(unsigned char c) noexcept { return (c & 0xC0) == 0x80; }
-
-// mIRC's formatting codes (bold 0x02, colour 0x03, hex colour 0x04, reset
-// 0x0F, monospace 0x11, reverse 0x16, italic 0x1D, strikethrough 0x1E,
-// underline 0x1F): users put them in the pattern on purpose, and they neither
-// end the line nor start a command, so they reach the channel as they are.
-constexpr std::uint32_t formatting_codes = (1u << 0x02) | (1u << 0x03) | (1u << 0x04) | (1u << 0x0F) | (1u << 0x11) |
-                                           (1u << 0x16) | (1u << 0x1D) | (1u << 0x1E) | (1u << 0x1F);
-
-// '|' would start a second command; any other control byte could end the
-// line (CR, LF, NUL) or, like 0x01, break the CTCP ACTION that /me sends.
-bool needs_care(unsigned char c) noexcept {
-  return c == '|' || c == 0x7F || (c < 0x20 && ((formatting_codes >> c) & 1u) == 0);
-}
 
 } // namespace
 
@@ -40,16 +28,16 @@ void build_command_text(const pfc::string_base& title, pfc::string8& out) {
     // Runs of bytes that stay as they are go whole; most titles are one run.
     for (const char* in = text;; ++in) {
       const char* const run = in;
-      while (in != end && !needs_care(static_cast<unsigned char>(*in)))
+      while (in != end && !now_playing::breaks_command_line(static_cast<unsigned char>(*in)))
         ++in;
       std::memcpy(o, run, static_cast<std::size_t>(in - run));
       o += in - run;
       if (in == end) break;
-      if (*in == '|') {
+      if (*in == '|') { // now_playing::bar_stand_in, U+00A6, in UTF-8
         *o++ = '\xC2';
         *o++ = '\xA6';
       } else {
-        *o++ = ' ';
+        *o++ = static_cast<char>(now_playing::control_stand_in);
       }
     }
     return static_cast<std::uint32_t>(o - p);

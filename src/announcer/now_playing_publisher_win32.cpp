@@ -1,6 +1,7 @@
 // The block "ChirplineNowPlaying" (Win32 only): made at the first track,
-// written at every track, closed when the component unloads, so a player that
-// quits or falls over leaves nothing behind for a reader to find.
+// written at every track, marked closed and let go when the component
+// unloads, so a player that quits leaves no title behind, not even to a
+// reader that still holds the block.
 #include "announcer/now_playing_title.h"
 #include "now_playing/now_playing_protocol.h"
 #include "runtime/console.h"
@@ -14,33 +15,53 @@
 
 namespace {
 
+// Bytes of committed, readable and writable memory from the start of view.
+std::size_t writable_bytes(const void* view) noexcept {
+  MEMORY_BASIC_INFORMATION region;
+  if (VirtualQuery(view, &region, sizeof region) != sizeof region || region.State != MEM_COMMIT) return 0;
+  if ((region.Protect & (PAGE_READWRITE | PAGE_EXECUTE_READWRITE)) == 0 || (region.Protect & PAGE_GUARD) != 0) return 0;
+  return region.RegionSize;
+}
+
 class now_playing_publisher {
 public:
+  now_playing_publisher() noexcept = default;
+  now_playing_publisher(const now_playing_publisher&) = delete;
+  now_playing_publisher& operator=(const now_playing_publisher&) = delete;
+  // A reader may keep the block alive after the player has gone: it finds
+  // it closed, with no title, and a new player may take it over.
+  ~now_playing_publisher() {
+    if (view_) now_playing::close_block(*static_cast<now_playing::block*>(view_.get()));
+  }
+
   void publish(const char* command_text) noexcept {
     if (!view_ && !open()) return;
     write_now_playing_title(*static_cast<now_playing::block*>(view_.get()), command_text);
   }
 
 private:
-  // A block of that name that exists already is some other program's (or an
-  // earlier player's, kept open for a moment by a reader): never written into,
-  // for its readers would take our titles for its data or the other way
-  // round. Tried again at the next track, so a reader that lets go turns
-  // the titles on again.
+  // A block of that name that exists already is some other program's, never
+  // written into, for its readers would take our titles for its data or the
+  // other way round; or an earlier player's that a reader still holds, which
+  // that player marked closed: that one is taken over. Tried again at the
+  // next track, so a program that lets go turns the titles on again.
   bool open() noexcept {
     unique_handle section(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, now_playing::block_size,
                                              now_playing::block_name));
     DWORD error = GetLastError();
-    if (section && error != ERROR_ALREADY_EXISTS) {
+    if (section) {
+      const bool existed = error == ERROR_ALREADY_EXISTS;
       unique_view view(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
-      if (view) {
+      error = view ? error : GetLastError();
+      if (view && (!existed ||
+                   now_playing::take_over(*static_cast<now_playing::block*>(view.get()), writable_bytes(view.get())))) {
         section_ = std::move(section);
         view_ = std::move(view);
         return true;
       }
-      error = GetLastError();
+      if (existed) error = ERROR_ALREADY_EXISTS;
     }
-    if (!told_) tell(section ? ERROR_ALREADY_EXISTS : error);
+    if (!told_) tell(error);
     return false;
   }
 

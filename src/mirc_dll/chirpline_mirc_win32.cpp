@@ -32,17 +32,64 @@ struct view_owner {
   }
 };
 
-// Opened afresh at each call, so a player that restarted is seen; nothing
-// here waits for the player, which may be gone or never have started.
-bool read_published_title(char16_t* out, std::uint32_t& length) {
-  const section_owner section{OpenFileMappingW(FILE_MAP_READ, FALSE, now_playing::block_name)};
-  if (section.handle == nullptr) return false;
-  const view_owner view{MapViewOfFile(section.handle, FILE_MAP_READ, 0, 0, 0)};
-  if (view.view == nullptr) return false;
-  // A block of that name made by some other program may be smaller than ours.
+// Bytes of committed, readable memory from the start of view: a block of
+// that name made by some other program may be smaller than ours, or made
+// with pages reserved and never committed, which no reader may touch.
+std::size_t readable_bytes(const void* view) {
   MEMORY_BASIC_INFORMATION region;
-  if (VirtualQuery(view.view, &region, sizeof region) != sizeof region) return false;
-  return now_playing::read_title(view.view, region.RegionSize, out, length);
+  if (VirtualQuery(view, &region, sizeof region) != sizeof region || region.State != MEM_COMMIT) return 0;
+  constexpr DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                             PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  if ((region.Protect & readable) == 0 || (region.Protect & PAGE_GUARD) != 0) return 0;
+  return region.RegionSize;
+}
+
+// The published title, cut to capacity units with its terminator and made
+// safe for mIRC's command line, into out (text_units units). Returns why
+// there is no title, as the /np script says it after "Chirpline: " on the
+// user's screen only (with a title: that there is one). Opened afresh at
+// each call, so a player that restarted is seen; nothing here waits for the
+// player, which may be gone or never have started.
+const char* read_published_title(std::size_t capacity, char16_t* out, std::uint32_t& units) {
+  static constexpr char not_ours[] =
+      "another program holds the name ChirplineNowPlaying, where Corvane keeps the title (see Corvane's console)";
+  out[0] = 0;
+  units = 0;
+  const section_owner section{OpenFileMappingW(FILE_MAP_READ, FALSE, now_playing::block_name)};
+  if (section.handle == nullptr)
+    return "Corvane is not running, has started no track yet, or has no Chirpline component";
+  const view_owner view{MapViewOfFile(section.handle, FILE_MAP_READ, 0, 0, 0)};
+  if (view.view == nullptr) return not_ours;
+  switch (now_playing::read_client_title(view.view, readable_bytes(view.view), capacity, out, units)) {
+  case now_playing::read_result::title:
+    return "Corvane has a title now; try again";
+  case now_playing::read_result::empty:
+    return "the title of the track Corvane plays is empty";
+  case now_playing::read_result::closed:
+    return "Corvane has quit";
+  case now_playing::read_result::changing:
+    return "Corvane changed the title while it was read; try again";
+  case now_playing::read_result::not_ours:
+    break;
+  }
+  return not_ours;
+}
+
+// text (ASCII) into data as the text form LoadDll settled, cut to what data holds.
+void put_text(void* data, const char* text) {
+  const std::uint32_t room = g_unicode ? g_data_units : 900;
+  if (room == 0) return;
+  std::uint32_t n = 0;
+  for (; text[n] != '\0' && n + 1 < room; ++n) {
+    if (g_unicode)
+      static_cast<wchar_t*>(data)[n] = static_cast<wchar_t>(text[n]);
+    else
+      static_cast<char*>(data)[n] = text[n];
+  }
+  if (g_unicode)
+    static_cast<wchar_t*>(data)[n] = L'\0';
+  else
+    static_cast<char*>(data)[n] = '\0';
 }
 
 } // namespace
@@ -62,22 +109,36 @@ __declspec(dllexport) int __stdcall UnloadDll(int /*timeout*/) {
 }
 
 // $dll(chirpline_mirc.dll, title, ): the title, cut at a character boundary
-// to what data holds with its terminator; empty when no player publishes
-// one, no track has started, or the block fails its checks.
+// to what data holds with its terminator, with the same rule as the
+// component's for '|' and control characters; empty when there is none
+// (reason says why).
 __declspec(dllexport) int __stdcall title(HWND, HWND, wchar_t* data, wchar_t*, BOOL, BOOL) {
   if (data == nullptr) return halt;
   if (!g_unicode) {
     *reinterpret_cast<char*>(data) = '\0'; // byte text: an empty value
     return value;
   }
-  if (g_data_units == 0) return value;
+  if (g_data_units < 1) return value; // no room even for the terminator
   char16_t text[now_playing::text_units];
-  std::uint32_t length = 0;
-  if (!read_published_title(text, length)) length = 0;
-  const std::uint32_t units = now_playing::units_that_fit(text, length, g_data_units);
+  std::uint32_t units = 0;
+  read_published_title(g_data_units, text, units);
   for (std::uint32_t i = 0; i < units; ++i)
     data[i] = static_cast<wchar_t>(text[i]);
   data[units] = L'\0';
+  return value;
+}
+
+// $dll(chirpline_mirc.dll, reason, ): why title gives nothing, in a few
+// words, also to a mIRC too old for title.
+__declspec(dllexport) int __stdcall reason(HWND, HWND, wchar_t* data, wchar_t*, BOOL, BOOL) {
+  if (data == nullptr) return halt;
+  if (!g_unicode) {
+    put_text(data, "mIRC 7.0 or later is needed");
+    return value;
+  }
+  char16_t text[now_playing::text_units];
+  std::uint32_t units = 0;
+  put_text(data, read_published_title(now_playing::text_units, text, units));
   return value;
 }
 

@@ -14,6 +14,10 @@ inline constexpr wchar_t block_name[] = L"ChirplineNowPlaying";
 
 inline constexpr std::uint32_t block_mark = 0x504E4843; // "CHNP" in memory order
 inline constexpr std::uint32_t format_version = 1;
+// The header's state: a player writes titles, or has let the block go. A
+// reader that still holds the block after the player quit keeps it alive,
+// and must not be shown the last title of a player that is gone.
+inline constexpr std::uint32_t state_open = 0, state_closed = 1;
 // Units of text, terminator included: the 2047 units of mIRC's command block
 // less the 16 of "/me is playing: ", plus the terminator.
 inline constexpr std::uint32_t text_units = 2032;
@@ -22,7 +26,7 @@ struct block_header {
   std::uint32_t mark;     // block_mark
   std::uint32_t version;  // format_version
   std::uint32_t sequence; // two more with each title; readers read slot sequence & 1
-  std::uint32_t reserved; // 0
+  std::uint32_t state;    // state_open, or state_closed once the player let the block go
 };
 
 // One copy of the title. The writer writes the title into both, one after

@@ -1,4 +1,5 @@
 #include "now_playing_protocol.h"
+#include "command_line_rule.h"
 
 namespace now_playing {
 namespace {
@@ -54,11 +55,11 @@ void write_title(block& b, const char16_t* text, std::uint32_t length) noexcept 
   write_slot(b, 1, text, length);
 }
 
-bool read_title(const volatile void* view, std::size_t mapped_bytes, char16_t* out, std::uint32_t& length,
-                copy_units copy, void* context) noexcept {
+read_result read_title(const volatile void* view, std::size_t mapped_bytes, char16_t* out, std::uint32_t& length,
+                       copy_units copy, void* context) noexcept {
   out[0] = 0;
   length = 0;
-  if (view == nullptr || mapped_bytes < sizeof(block_header)) return false;
+  if (view == nullptr || mapped_bytes < sizeof(block_header)) return read_result::not_ours;
   if (copy == nullptr) copy = &copy_plain;
   const auto& shared = *static_cast<const volatile block*>(view);
 
@@ -66,24 +67,51 @@ bool read_title(const volatile void* view, std::size_t mapped_bytes, char16_t* o
     const std::uint32_t before = load_acquire(shared.header.sequence);
     const bool ours =
         load_relaxed(shared.header.mark) == block_mark && load_relaxed(shared.header.version) == format_version;
+    const std::uint32_t state = ours ? load_relaxed(shared.header.state) : state_open;
     // A block of that name made by another program may be smaller than ours.
     const std::size_t at = offsetof(block, slot) + (before & 1u) * sizeof(title_slot);
     const bool mapped = mapped_bytes >= at + offsetof(title_slot, text);
     std::size_t room = mapped ? (mapped_bytes - at - offsetof(title_slot, text)) / sizeof(char16_t) : 0;
     if (room > text_units) room = text_units;
     const volatile title_slot& slot = shared.slot[before & 1u];
-    const std::uint32_t units = ours && mapped ? load_relaxed(slot.length) : 0;
-    const bool valid = ours && mapped && units < room;
+    const bool open = ours && state == state_open;
+    const std::uint32_t units = open && mapped ? load_relaxed(slot.length) : 0;
+    const bool valid = open && mapped && units < room;
     if (valid) copy(out, slot.text, units, context);
     __atomic_thread_fence(__ATOMIC_ACQUIRE);
     if (load_relaxed(shared.header.sequence) != before) continue; // a write moved on meanwhile: copy again
-    if (!valid) break;                                            // a settled block that is not a title of ours
+    if (!valid) return ours && state == state_closed ? read_result::closed : read_result::not_ours;
     out[units] = 0;
     length = units;
-    return true;
+    return units != 0 ? read_result::title : read_result::empty;
   }
   out[0] = 0;
-  return false;
+  return read_result::changing;
+}
+
+read_result read_client_title(const volatile void* view, std::size_t mapped_bytes, std::size_t capacity, char16_t* out,
+                              std::uint32_t& units) noexcept {
+  std::uint32_t length = 0;
+  const read_result result = read_title(view, mapped_bytes, out, length);
+  make_command_safe(out, length);
+  units = units_that_fit(out, length, capacity);
+  out[units] = 0;
+  return result;
+}
+
+void close_block(block& b) noexcept {
+  store_relaxed(b.header.state, state_closed);
+  // Ordered before the sequence step below: a reader whose copy that step
+  // overlaps copies again and then finds the block closed.
+  __atomic_thread_fence(__ATOMIC_RELEASE);
+  write_title(b, u"", 0);
+}
+
+bool take_over(block& b, std::size_t mapped_bytes) noexcept {
+  if (mapped_bytes < sizeof(block)) return false;
+  if (load_relaxed(b.header.mark) != block_mark || load_relaxed(b.header.version) != format_version) return false;
+  std::uint32_t closed = state_closed;
+  return __atomic_compare_exchange_n(&b.header.state, &closed, state_open, false, __ATOMIC_ACQ_REL, __ATOMIC_RELAXED);
 }
 
 std::uint32_t units_that_fit(const char16_t* text, std::uint32_t length, std::size_t capacity) noexcept {

@@ -1,7 +1,9 @@
 // chirpline_mirc.dll as mIRC loads it (the 64-bit build as a 64-bit client
-// does): LOADINFO and data against pages the process may not touch, and the
-// real player publishing, flipping titles, restarting, or finding its
-// block's name taken. (A block that fails its checks: tests/now_playing.)
+// does): LOADINFO and data against pages the process may not touch, blocks
+// of that name that are small, uncommitted or written by another program,
+// the reason for no title, and the real player publishing, flipping titles,
+// restarting, or finding its block's name taken. (A block that fails its
+// checks: tests/now_playing.)
 #include "announcer/now_playing_title.h"
 #include "mirc_dll/mirc_dll_interface_win32.h"
 #include "now_playing/now_playing_protocol.h"
@@ -23,18 +25,21 @@ struct mirc_dll {
                                                                                                          "LoadDll")));
   int(__stdcall* title)(HWND, HWND, void*, void*, BOOL, BOOL) =
       reinterpret_cast<decltype(title)>(reinterpret_cast<void*>(GetProcAddress(module, "title")));
+  decltype(title) reason = reinterpret_cast<decltype(title)>(reinterpret_cast<void*>(GetProcAddress(module, "reason")));
   ~mirc_dll() { FreeLibrary(module); }
-  // As mIRC 7.81 (mBytes 16384) when not loaded yet, then the value.
-  std::u16string value() {
+  // As mIRC 7.81 (mBytes 16384) when not loaded yet, then the value of
+  // procedure (title, or reason).
+  std::u16string value(bool why = false) {
     if (!loaded) {
       LOADINFO info{7 | 81 << 16, nullptr, FALSE, FALSE, 0, 16384};
       load(&info);
       loaded = true;
     }
     std::u16string data(8192, u'#');
-    EXPECT_EQ(title(nullptr, nullptr, &data[0], nullptr, FALSE, TRUE), 3);
+    EXPECT_EQ((why ? reason : title)(nullptr, nullptr, &data[0], nullptr, FALSE, TRUE), 3);
     return data.substr(0, data.find(u'\0'));
   }
+  std::u16string why() { return value(true); }
   bool loaded = false;
 };
 
@@ -53,8 +58,9 @@ struct guarded_bytes {
 
 // The block made by this test, as the player (or another program) makes it.
 struct test_block {
-  explicit test_block(DWORD size = now_playing::block_size)
-      : section(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, now_playing::block_name)),
+  explicit test_block(DWORD size = now_playing::block_size, DWORD attributes = 0)
+      : section(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | attributes, 0, size,
+                                   now_playing::block_name)),
         ours(section != nullptr && GetLastError() != ERROR_ALREADY_EXISTS),
         view(section ? MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr) {}
   ~test_block() {
@@ -63,6 +69,16 @@ struct test_block {
   }
   void publish(const std::string& title) {
     write_now_playing_title(*static_cast<now_playing::block*>(view), ("/me is playing: " + title).c_str());
+  }
+  // Our header, and slot 1 (sequence 1) of length units: the first units of
+  // text, then '#' up to what the view holds.
+  void write_raw(std::uint32_t length, const std::u16string& text, std::size_t view_bytes) {
+    auto& b = *static_cast<now_playing::block*>(view);
+    b.header = {0x504E4843, 1, 1, 0};
+    b.slot[1].length = length;
+    char16_t* const at = b.slot[1].text;
+    for (std::size_t i = 0; 4088 + 2 * (i + 1) <= view_bytes; ++i)
+      at[i] = i < text.size() ? text[i] : u'#';
   }
   HANDLE section;
   bool ours;
@@ -93,9 +109,11 @@ std::wstring sending_off_play(const std::wstring& options, const std::string& li
 
 // Each version's LOADINFO ends where that version's structure ends, at a page
 // the process may not touch: LoadDll reads and writes only its fields. title
-// then fills data of the size that version gives (900 characters, or mBytes),
-// also ending at such a page, with a title of 3,000 characters cut at a
-// character boundary: "ab" and emoji, whose 899th unit would be half a pair.
+// then fills data of the size that version gives (900 characters, or mBytes,
+// down to none at all), also ending at such a page, with a title of 3,000
+// characters cut at a character boundary: "ab" and emoji, whose 899th unit
+// would be half a pair. reason, in the same data, says there is a title, or
+// that mIRC is too old.
 TEST(MircDll, EachVersionsLoadInfoAndDataAreNeverOverrun) {
   test_block published;
   ASSERT_TRUE(published.ours);
@@ -115,6 +133,9 @@ TEST(MircDll, EachVersionsLoadInfoAndDataAreNeverOverrun) {
       {7 | 51 << 16, offsetof(LOADINFO, mBytes), 0, u"ab" + emoji(448)},
       {7 | 64 << 16, sizeof(LOADINFO), 20, u"ab" + emoji(3)},
       {7 | 64 << 16, sizeof(LOADINFO), 9, u"ab"},
+      {7 | 64 << 16, sizeof(LOADINFO), 2, u""},
+      {7 | 64 << 16, sizeof(LOADINFO), 1, u""}, // no room for a terminator
+      {7 | 64 << 16, sizeof(LOADINFO), 0, u""},
       {7 | 81 << 16, sizeof(LOADINFO), 4062, u"ab" + emoji(1014)}, // the whole published title
   };
   for (const auto& v : versions) {
@@ -130,14 +151,27 @@ TEST(MircDll, EachVersionsLoadInfoAndDataAreNeverOverrun) {
     const bool unicode = v.end > offsetof(LOADINFO, mUnicode);
     EXPECT_EQ(after.mUnicode, unicode ? TRUE : FALSE);
 
-    const std::size_t size = v.bytes != 0 ? v.bytes : unicode ? 1800 : 900;
+    const std::size_t size = v.end == sizeof(LOADINFO) ? v.bytes : unicode ? 1800 : 900;
     guarded_bytes data(size);
-    std::memset(data.start, 0x23, size);
-    EXPECT_EQ(dll.title(nullptr, nullptr, data.start, nullptr, FALSE, TRUE), 3);
-    std::u16string got(size / 2, u'#');
-    std::memcpy(&got[0], data.start, got.size() * 2);
-    EXPECT_EQ(unicode ? got.substr(0, got.find(u'\0')) : std::u16string(), v.expected);
-    EXPECT_EQ(unicode ? got.find(u'\0') != std::u16string::npos : data.start[0] == 0, true) << "terminated";
+    for (auto* procedure : {dll.title, dll.reason}) {
+      std::memset(data.start, 0x23, size);
+      EXPECT_EQ(procedure(nullptr, nullptr, data.start, nullptr, FALSE, TRUE), 3);
+      const std::string bytes(reinterpret_cast<const char*>(data.start), size);
+      std::u16string got(size / 2, u'#');
+      std::memcpy(&got[0], data.start, got.size() * 2);
+      const std::size_t end = got.find(u'\0');
+      if (!unicode) {
+        EXPECT_EQ(bytes.substr(0, bytes.find('\0')), procedure == dll.title ? "" : "mIRC 7.0 or later is needed");
+      } else if (size < 2) {
+        EXPECT_EQ(bytes, std::string(size, '#')) << "no room: data untouched";
+      } else {
+        ASSERT_NE(end, std::u16string::npos) << "not terminated";
+        EXPECT_EQ(got.substr(0, end),
+                  procedure == dll.title
+                      ? v.expected
+                      : std::u16string(u"Corvane has a title now; try again").substr(0, size / 2 - 1));
+      }
+    }
   }
 }
 
@@ -189,34 +223,80 @@ TEST(MircDll, ABlockSquattedByAnotherProgramTurnsOnlyOnDemandTitlesOff) {
   EXPECT_EQ(mirc_dll().value(), u"");
 }
 
-// A reader holding the block while the player restarts keeps the closed
-// player's block alive: the new player says so once and takes the name at
-// its next track once the reader has let go.
-TEST(MircDll, ABlockHeldByAReaderDuringARestartIsTakenAtALaterTrack) {
-  const std::string list = "title: first\n\ntitle: second\n\ntitle: third\n";
+// A reader that holds the block after the player quit finds it closed: no
+// title, and the reason says so. The player started again takes that block
+// over and publishes at its first track, with nothing on its console about
+// on-demand titles; and its title goes when it quits, the reader still there.
+TEST(MircDll, AReaderHoldingTheBlockOfAPlayerThatQuitGetsNoTitle) {
+  const std::string list = "title: first\n\ntitle: second\n";
   mirc_dll dll;
   HANDLE held = nullptr;
   {
     background_player before(sending_off_play(L"--step", list));
     ASSERT_TRUE(before.says("track 1 played")) << before.err();
     held = OpenFileMappingW(FILE_MAP_READ, FALSE, now_playing::block_name);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(dll.value(), u"first - ?");
     EXPECT_EQ(before.finish(), 0u) << before.err();
   }
-  EXPECT_EQ(dll.value(), u"first - ?") << "the closed player's block, still held";
+  EXPECT_EQ(dll.value(), u"") << "the title of a player that quit";
+  EXPECT_EQ(dll.why(), u"Corvane has quit");
   background_player after(sending_off_play(L"--step", list));
   ASSERT_TRUE(after.says("track 1 played")) << after.err();
-  CloseHandle(held);
-  EXPECT_EQ(dll.value(), u"") << "the old block went with its last handle";
+  EXPECT_EQ(dll.value(), u"first - ?") << "the restarted player's first track";
   after.step();
   ASSERT_TRUE(after.says("track 2 played")) << after.err();
   EXPECT_EQ(dll.value(), u"second - ?");
-  after.step();
-  ASSERT_TRUE(after.says("track 3 played")) << after.err();
   EXPECT_EQ(after.finish(), 0u);
-  const std::string out = after.out();
-  EXPECT_NE(out.find("on-demand titles are off"), std::string::npos) << out;
-  EXPECT_EQ(out.find("on-demand titles are off"), out.rfind("on-demand titles are off")) << "said once: " << out;
-  EXPECT_EQ(dll.value(), u"") << "the player quit";
+  EXPECT_EQ(after.out().find("on-demand"), std::string::npos) << after.out();
+  EXPECT_EQ(dll.value(), u"") << "the player quit again";
+  CloseHandle(held);
+  EXPECT_EQ(dll.why(), u"Corvane is not running, has started no track yet, or has no Chirpline component");
+}
+
+// A block of that name in our format that some other program wrote, with a
+// line break, a command after it, '|' and control bytes: the value has none
+// of them but mIRC's formatting codes, as the component would have sent it.
+// A block smaller than ours is read only as far as it goes, and one whose
+// pages are reserved but not committed not at all.
+TEST(MircDll, ABlockOfAnotherProgramGivesOnlyWhatIsSafeToRead) {
+  mirc_dll dll;
+  {
+    test_block foreign;
+    ASSERT_TRUE(foreign.ours);
+    const char16_t raw[] = u"a\r\nQUIT :bye|x\x01\x02"
+                           u"b\x03"
+                           u"4c\x7F\0d";
+    foreign.write_raw(23, std::u16string(raw, 23), now_playing::block_size);
+    EXPECT_EQ(dll.value(), u"a  QUIT :bye\u00A6x \x02"
+                           u"b\x03"
+                           u"4c  d");
+    foreign.write_raw(0, u"", now_playing::block_size);
+    EXPECT_EQ(dll.value(), u"");
+    EXPECT_EQ(dll.why(), u"the title of the track Corvane plays is empty");
+  }
+  {
+    // One page: slot 1's length is its last field but one, its text the last 8 bytes.
+    test_block small(4096);
+    ASSERT_TRUE(small.ours);
+    small.write_raw(3, u"abc", 4096);
+    EXPECT_EQ(dll.value(), u"abc");
+    small.write_raw(1000, u"abc", 4096);
+    EXPECT_EQ(dll.value(), u"") << "a length past the end of the block";
+    EXPECT_EQ(
+        dll.why(),
+        u"another program holds the name ChirplineNowPlaying, where Corvane keeps the title (see Corvane's console)");
+  }
+  {
+    test_block reserved(now_playing::block_size, SEC_RESERVE);
+    ASSERT_TRUE(reserved.ours);
+    EXPECT_EQ(dll.value(), u"") << "nothing committed";
+    ASSERT_NE(VirtualAlloc(reserved.view, 4096, MEM_COMMIT, PAGE_READWRITE), nullptr);
+    reserved.write_raw(3, u"abc", 4096);
+    EXPECT_EQ(dll.value(), u"abc") << "the first page committed";
+    reserved.write_raw(5, u"abcde", 4096);
+    EXPECT_EQ(dll.value(), u"") << "a title past the committed page";
+  }
 }
 
 } // namespace

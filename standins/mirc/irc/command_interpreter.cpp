@@ -51,7 +51,9 @@ void run_dll(std::vector<mirc_action>& out, const std::string& rest, const std::
 void run_command(std::vector<mirc_action>& out, const std::string& command, const std::string& channel,
                  mirc_dlls* dlls) {
   const std::size_t space = command.find(' ');
-  const std::string name = lower(command.substr(0, space));
+  // "!" before a name asks for mIRC's own command, never a script's alias of
+  // that name; the stand-in has no aliases.
+  const std::string name = lower(command.substr(command[0] == '!' ? 1 : 0, space - (command[0] == '!' ? 1 : 0)));
   const std::string rest = space == std::string::npos ? std::string() : command.substr(space + 1);
   if (name == "me") {
     if (rest.empty())

@@ -27,6 +27,8 @@ TEST(CommandInterpreter, MeBecomesOneActionWithItsTextVerbatim) {
                                      "ACTION is playing: J\xC3\xB3ga - ?  \x01"});
   EXPECT_EQ(run("/ME loud"), std::vector<std::string>{"> PRIVMSG #c :\x01"
                                                       "ACTION loud\x01"});
+  EXPECT_EQ(run("/!me its own"), std::vector<std::string>{"> PRIVMSG #c :\x01"
+                                                          "ACTION its own\x01"});
 }
 
 TEST(CommandInterpreter, BarsSeparateCommandsWithOrWithoutBlanksAndSlashes) {

@@ -122,8 +122,10 @@ type_in() {
 }
 
 # The hostile playlist announced, then the same tracks with announcing off,
-# each said on demand after it started: the channel's lines are the same
-# bytes. Then the player quits (an empty value) and starts again (its title).
+# each said on demand after it started, in the line the /np script runs: the
+# channel's lines are the same bytes. Then the player quits (an empty value,
+# and the reason the script shows) and starts again: its titles, one of them
+# shaped like arithmetic, as they are.
 on_demand() {
   start_mirc
   hostile_playlist "$work/hostile.txt"
@@ -132,7 +134,7 @@ on_demand() {
   start_stepped_player on-demand "$work/hostile.txt"
   for k in 1 2 3 4 5 6 7 8 9; do
     played on-demand $k
-    "$root/tools/wine-run" "$mirc_bin/mirc-send.exe" '//me is playing: $dll(chirpline_mirc.dll,title,$null)' </dev/null
+    "$root/tools/wine-run" "$mirc_bin/mirc-send.exe" '//!me is playing: $dll(chirpline_mirc.dll, title, $null)' </dev/null
     expect_said_count $((9 + k))
     printf '\n' >&3
   done
@@ -142,11 +144,20 @@ on_demand() {
   cmp -s "$work/announced" "$work/on-demand" || { diff "$work/announced" "$work/on-demand" | cat -v; fail "on demand differs"; }
   [ "$(count "unknown command\|not modelled" "$work/mirc.log")" -eq 0 ] || fail "a title was evaluated or ran as a command"
   type_in '//echo -a quit=[$dll(chirpline_mirc.dll, title, )]' 'echo: quit=[]'
-  printf 'title: after the restart\n' >"$work/again.txt"
+  type_in '//echo -a * Chirpline: $dll(chirpline_mirc.dll, reason, $null)' \
+    'echo: * Chirpline: Corvane is not running, has started no track yet, or has no Chirpline component'
+  printf 'title: 2112\nalbum: 2112\n\ntitle: 05\nalbum: 1979\n' >"$work/again.txt"
   start_stepped_player again "$work/again.txt"
-  played again 1
-  type_in '//echo -a again=[$dll(chirpline_mirc.dll, title, )]' 'echo: again=[after the restart - ?]'
+  for k in 1 2; do
+    played again $k
+    "$root/tools/wine-run" "$mirc_bin/mirc-send.exe" '//!me is playing: $dll(chirpline_mirc.dll, title, $null)' </dev/null
+    expect_said_count $((18 + k))
+    printf '\n' >&3
+  done
   finish_player again
+  said | tail -n 2 >"$work/arithmetic"
+  printf '\001ACTION is playing: 2112 - 2112\001\n\001ACTION is playing: 05 - 1979\001\n' | cmp -s - "$work/arithmetic" ||
+    fail "titles shaped like arithmetic did not come out as they are: $(cat -v "$work/arithmetic")"
   [ "$(grep -c "dll: loaded chirpline_mirc.dll (LoadDll: mKeep=1 mUnicode=1)" "$work/mirc.log")" -eq 1 ] ||
     fail "LoadDll did not ask once for UTF-16 and to stay loaded"
 }

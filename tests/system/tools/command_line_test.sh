@@ -184,6 +184,8 @@ if [ -z "$bin" ]; then
   expect_bad "usage" "$t/test" x
   expect_help "$t/release" --help
   expect_bad "usage" "$t/release" x
+  expect_help "$t/pe-imports" --help
+  expect_bad "no DLL given" "$t/pe-imports"
   l=$root/bench/announcer/irc_latency.sh
   expect_help "$l" --help
   expect_bad "bad value for TRACKS: 2x" "$l" 2x
