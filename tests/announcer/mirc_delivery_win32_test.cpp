@@ -63,6 +63,17 @@ void expect_each_once(const std::vector<std::string>& received) {
       << testing::PrintToString(received);
 }
 
+// Until mIRC has handled that many command messages.
+void wait_for(const mirc_standin& mirc, std::size_t commands) {
+  const auto handled = [&] {
+    const auto trace = mirc.trace();
+    return static_cast<std::size_t>(
+        std::count_if(trace.begin(), trace.end(), [](const std::string& l) { return l.rfind("1224 ", 0) == 0; }));
+  };
+  for (int waited = 0; handled() < commands && waited < 400; ++waited)
+    Sleep(50);
+}
+
 class MircDelivery : public testing::Test {
 protected:
   void play(const std::string& title, const std::string& album) {
@@ -402,6 +413,42 @@ TEST(ComponentPlayback, ThePlayerPlaysAPlaylistIntoMirc) {
   EXPECT_NE(host.err.find("played 3 track(s)"), std::string::npos) << host.err;
 }
 
+// A stall met by the player itself, track by track: one wait, a short one for
+// the next track, the command mIRC held running once when it is let go, and
+// the track after it announced once.
+TEST(ComponentPlayback, AStallCostsThePlayerOneWaitAndRunsEachCommandOnce) {
+  const std::wstring playlist = temporary_path(L"playlist");
+  {
+    std::FILE* f = _wfopen(playlist.c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("title: Stalled\n\ntitle: Busy\n\ntitle: After\n", f);
+    std::fclose(f);
+  }
+  const named_event release;
+  mirc_standin mirc(L"--stall-event " + release.name() + L" --hang-count 1");
+  background_player player(L"play --step \"" + playlist + L"\"");
+  ASSERT_TRUE(player.says("track 1 played")) << player.err();
+  player.step();
+  ASSERT_TRUE(player.says("track 2 played")) << player.err();
+  release.set();
+  wait_for(mirc, 1);
+  player.step();
+  ASSERT_TRUE(player.says("track 3 played")) << player.err();
+  EXPECT_EQ(player.finish(), 0u) << player.err();
+  DeleteFileW(playlist.c_str());
+  std::string out = player.out();
+  out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
+  EXPECT_EQ(out, "Chirpline: Stalled - ?\n" + found_line + "\n" + late_line + "\n" + "Chirpline: Busy - ?\n" +
+                     found_line + "\n" + busy_line + "\n" + "Chirpline: After - ?\n" + found_line + "\n" +
+                     success_line + "\n");
+  const auto received = mirc.received();
+  ASSERT_GE(received.size(), 2u);
+  EXPECT_EQ(received.front(), "/me is playing: Stalled - ?");
+  EXPECT_EQ(received.back(), "/me is playing: After - ?");
+  expect_each_once(received);
+  expect_no_block_left(mirc);
+}
+
 TEST(ComponentPlayback, CompilerLookupFailuresCrossTheLibraryToTheHost) {
   host_registry registry;
   loaded_component component(program_folder() + L"cor_chirpline.dll", registry);
@@ -465,17 +512,6 @@ protected:
     const auto lines = play(title, took);
     return lines.empty() ? "<no line>" : lines.back();
   }
-  // Until mIRC has handled that many command messages (questions aside).
-  static void wait_for(const mirc_standin& mirc, std::size_t commands) {
-    const auto handled = [&] {
-      const auto trace = mirc.trace();
-      return static_cast<std::size_t>(
-          std::count_if(trace.begin(), trace.end(), [](const std::string& l) { return l.rfind("1224 ", 0) == 0; }));
-    };
-    for (int waited = 0; handled() < commands && waited < 400; ++waited)
-      Sleep(50);
-  }
-
   host_registry registry;
   host_ref<console_stdout> console = make_host_service<console_stdout>(nullptr);
   host_ref<ledger_service_t<titleformat_compiler_standin>> compiler =
